@@ -1,0 +1,56 @@
+#pragma once
+
+#include <string>
+
+#include "Desktop.h"
+#include "Internet.h"
+#include "MainState.h"
+#include "MainView.h"
+
+namespace horalux {
+
+// The application title: caption of every message box that names no title of its own.
+inline constexpr const char* kAppTitle = "FreeHoralux2";
+// The agent text every internet session is opened with.
+inline constexpr const char* kUserAgent = "Vexor-Horalux 0.1 (Windows 5.1, x86, en)";
+// Where to get the HTTP client library when it is missing.
+inline constexpr const char* kLibraryDownloadAddress = "https://curl.se/download.html";
+
+// Key code of the T key, which switches the connectivity watch on and off.
+inline constexpr int kKeyT = 84;
+
+// The main window's handlers, written against a thin view of its controls and the
+// platform interfaces, so that they run without a toolkit. Holds the window's state.
+class FrmA1Logic {
+public:
+    FrmA1Logic(MainView& view, Internet& internet, Desktop& desktop);
+
+    MainState& state() { return m_state; }
+    const MainState& state() const { return m_state; }
+
+    // The system folder as the platform reports it, cut to 255 characters.
+    std::string GetWindowsDir();
+
+    // Checks that the HTTP client library is present. Returns false when it is missing:
+    // the user has then been told how to get it and the program must end at once,
+    // without loading or showing the window.
+    bool Form_Initialize();
+    // Opens the internet session, writes the list's header row, selects the default
+    // country.
+    void Form_Load();
+    // A key release anywhere in the window; `shift` (the modifier state) is ignored.
+    void Form_KeyUp(int keyCode, int shift);
+    // Closes the connection, request and session handles, in that order.
+    void Form_Unload(int& cancel);
+
+private:
+    void runMissingLibraryFlow();
+    void closeHandle(InternetHandle& handle);
+
+    MainView& m_view;
+    Internet& m_internet;
+    Desktop& m_desktop;
+    MainState m_state;
+};
+
+}  // namespace horalux

@@ -1,0 +1,5 @@
+# Project code builds with these warnings, as errors. Third-party headers come in as
+# system includes through their imported targets, so they are not held to them.
+add_library(horalux_warnings INTERFACE)
+target_compile_options(horalux_warnings INTERFACE
+    -Wall -Wextra -Wpedantic -Wshadow -Wold-style-cast -Wnon-virtual-dtor -Werror)

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <map>
+#include <mutex>
+
+#include "Internet.h"
+
+namespace horalux {
+
+// The internet API over libcurl. Handles are numbered from 1 and never reused while the
+// object lives, so a stale handle cannot reach a newer object.
+class CurlInternet final : public Internet {
+public:
+    CurlInternet();
+    ~CurlInternet() override;
+    CurlInternet(const CurlInternet&) = delete;
+    CurlInternet& operator=(const CurlInternet&) = delete;
+
+    InternetHandle open(const std::string& userAgent, int accessType) override;
+    bool closeHandle(InternetHandle handle) override;
+
+private:
+    struct Session {
+        std::string userAgent;
+        AccessType access = AccessType::Preconfig;
+    };
+
+    InternetHandle nextHandle();
+
+    std::mutex m_mutex;
+    // Open sessions by handle.
+    std::map<InternetHandle, Session> m_sessions;
+    // Last handle handed out.
+    InternetHandle m_lastHandle = kNoHandle;
+    // Whether curl_global_init succeeded for this object.
+    bool m_curlReady = false;
+};
+
+}  // namespace horalux

@@ -1,0 +1,77 @@
+#include "CountryTable.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <set>
+#include <string>
+
+namespace horalux {
+namespace {
+
+std::string lower(std::string_view text) {
+    std::string out(text);
+    std::transform(out.begin(), out.end(), out.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return out;
+}
+
+// The examples the rest of the program relies on: the lookup one position behind.
+TEST(CountryTableTest, CodesAreReadOnePositionBehindTheNames) {
+    EXPECT_EQ(CountryTable::entryName(1), "Afghanistan");
+    EXPECT_EQ(CountryTable::codeOf(1), 1);
+    EXPECT_EQ(CountryTable::entryName(62), "Egypt");
+    EXPECT_EQ(CountryTable::codeOf(62), 2);
+    EXPECT_EQ(CountryTable::entryName(96), "India");
+    EXPECT_EQ(CountryTable::codeOf(96), 76);
+    EXPECT_EQ(CountryTable::entryName(CountryTable::kDefaultEntry), "USA");
+    EXPECT_EQ(CountryTable::codeOf(225), 224);
+    EXPECT_EQ(CountryTable::itemData(225), 225);  // the code of "Uzbekistan"
+    EXPECT_EQ(CountryTable::entryName(226), "Uzbekistan");
+    EXPECT_EQ(CountryTable::entryName(236), "Zimbabwe");
+    EXPECT_EQ(CountryTable::codeOf(236), 187);
+    EXPECT_EQ(CountryTable::itemData(236), 0);
+    EXPECT_EQ(CountryTable::itemData(0), 1);
+}
+
+// Entry 0, no selection and positions outside the list have no code.
+TEST(CountryTableTest, OutOfRangeEntriesHaveNoCode) {
+    EXPECT_EQ(CountryTable::entryName(0), "");
+    EXPECT_FALSE(CountryTable::codeOf(0));
+    EXPECT_FALSE(CountryTable::codeOf(-1));
+    EXPECT_FALSE(CountryTable::codeOf(237));
+    EXPECT_FALSE(CountryTable::itemData(-1));
+    EXPECT_FALSE(CountryTable::itemData(237));
+    EXPECT_EQ(CountryTable::entryName(237), "");
+}
+
+// The whole table: every code 1 to 236 once, names ascending with case ignored, and only
+// the characters a country name may hold.
+TEST(CountryTableTest, WholeTableInvariants) {
+    std::set<int> codes;
+    std::string previous;
+    std::size_t longest = 0;
+    for (int entry = 1; entry < CountryTable::kEntryCount; ++entry) {
+        const std::string_view name = CountryTable::entryName(entry);
+        ASSERT_FALSE(name.empty()) << entry;
+        EXPECT_LT(previous, lower(name)) << name;
+        previous = lower(name);
+        longest = std::max(longest, name.size());
+        for (const char c : name) {
+            EXPECT_TRUE(std::isalpha(static_cast<unsigned char>(c)) ||
+                        std::string_view(" '(),-.").find(c) != std::string_view::npos)
+                << name;
+        }
+        const auto code = CountryTable::codeOf(entry);
+        ASSERT_TRUE(code);
+        EXPECT_TRUE(codes.insert(*code).second) << "code " << *code << " twice";
+    }
+    EXPECT_EQ(codes.size(), 236U);
+    EXPECT_EQ(*codes.begin(), 1);
+    EXPECT_EQ(*codes.rbegin(), 236);
+    EXPECT_EQ(longest, 35U);
+}
+
+}  // namespace
+}  // namespace horalux
