@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <thread>
 
 extern char** environ;
 
@@ -38,18 +39,18 @@ bool PosixDesktop::startProgram(const std::vector<std::string>& argv, int /*wind
     }
     args.push_back(nullptr);
 
-    // The program is started through a short-lived intermediate process so that it is
-    // never left behind as a zombie of ours: "setsid -f" forks it off and returns at once.
-    std::vector<char*> detached{const_cast<char*>("setsid"), const_cast<char*>("-f")};
-    detached.insert(detached.end(), args.begin(), args.end());
     pid_t pid = 0;
-    if (posix_spawnp(&pid, "setsid", nullptr, nullptr, detached.data(), environ) != 0) {
+    if (posix_spawnp(&pid, args.front(), nullptr, nullptr, args.data(), environ) != 0) {
         return false;
     }
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    // The caller does not wait; a detached reaper keeps the child from lingering as a
+    // zombie once it ends.
+    std::thread([pid] {
+        int status = 0;
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+    }).detach();
+    return true;
 }
 
 std::string PosixDesktop::environmentVariable(const std::string& name) {
@@ -58,7 +59,7 @@ std::string PosixDesktop::environmentVariable(const std::string& name) {
 }
 
 FileLength PosixDesktop::fileLength(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     if (::stat(path.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode)) {
             return {FileLength::Status::OtherError, 0};
@@ -73,7 +74,7 @@ FileLength PosixDesktop::fileLength(const std::string& path) {
     const std::string::size_type slash = path.find_last_of('/');
     const std::string folder =
         slash == std::string::npos ? std::string(".") : path.substr(0, slash == 0 ? 1 : slash);
-    struct stat folderStat{};
+    struct stat folderStat {};
     if (::stat(folder.c_str(), &folderStat) == 0 && S_ISDIR(folderStat.st_mode)) {
         return {FileLength::Status::NotFound, 0};
     }

@@ -37,8 +37,8 @@ void FrmA1Logic::runMissingLibraryFlow() {
     const std::string crlf = "\r\n";
     const std::string windir = m_desktop.environmentVariable("windir");
     const std::string message =
-        "File 'WININET.DLL' is missing from windows directory" + crlf + crlf +
-        "Download link - " + kLibraryDownloadAddress + crlf +
+        "File 'WININET.DLL' is missing from windows directory" + crlf + crlf + "Download link - " +
+        kLibraryDownloadAddress + crlf +
         "This download link is copied for you and paste it into your web browser" + crlf +
         "Save MSINET.OCX file to " + windir +
         "\\System32 system folder and make a backup copy also" + crlf + crlf +
@@ -54,11 +54,9 @@ void FrmA1Logic::runMissingLibraryFlow() {
 }
 
 void FrmA1Logic::Form_Load() {
-    m_state.SessionHandle =
-        m_internet.open(kUserAgent, static_cast<int>(AccessType::Preconfig));
+    m_state.SessionHandle = m_internet.open(kUserAgent, static_cast<int>(AccessType::Preconfig));
     if (m_state.SessionHandle == kNoHandle) {
-        m_desktop.messageBox("Internet session failed to create", MessageStyle::kOkOnly,
-                             kAppTitle);
+        m_desktop.messageBox("Internet session failed to create", MessageStyle::kOkOnly, kAppTitle);
     }
     m_state.ScanStep = 10;
     m_view.addListRow(HeaderRow());

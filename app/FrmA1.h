@@ -1,0 +1,134 @@
+#pragma once
+
+#include <QColor>
+#include <QTimer>
+#include <QWidget>
+
+#include <array>
+#include <memory>
+
+#include "FrmA1Logic.h"
+#include "MainView.h"
+
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QListWidget;
+class QPushButton;
+
+namespace horalux {
+
+class SimpleComboBox;
+
+// Whether the window's timers deliver ticks. Tests build the window with Manual and drive
+// the handlers themselves, so that no tick comes in between.
+enum class TimerMode { Live, Manual };
+
+// The main window: its controls laid out at 15 twips per pixel, painting the heading's
+// rectangle and the scan line behind them, and passing every event to FrmA1Logic.
+class FrmA1 final : public QWidget, public MainView {
+    Q_OBJECT
+
+public:
+    FrmA1(Internet& internet, Desktop& desktop, TimerMode timerMode = TimerMode::Live,
+          QWidget* parent = nullptr);
+    ~FrmA1() override;
+
+    // False when the start-up check found the HTTP client library missing: the program
+    // must then end without loading or showing the window.
+    bool initialized() const { return m_initialized; }
+    // Runs the load handler and starts the timers that are enabled. Call once, before show.
+    void load();
+
+    FrmA1Logic& logic() { return m_logic; }
+
+    // MainView
+    void setEnabled(Control control, bool enabled) override;
+    bool isEnabled(Control control) const override;
+    void setVisible(Control control, bool visible) override;
+    bool isVisible(Control control) const override;
+    void setCaption(Control control, const std::string& caption) override;
+    std::string caption(Control control) const override;
+    void setTextColour(Control control, Rgb colour) override;
+    Rgb textColour(Control control) const override;
+    void setTop(Control control, int twips) override;
+    int top(Control control) const override;
+    void setTimerEnabled(Timer timer, bool enabled) override;
+    bool isTimerEnabled(Timer timer) const override;
+    void setTimerInterval(Timer timer, int milliseconds) override;
+    int timerInterval(Timer timer) const override;
+    void setShapeFillColour(Rgb colour) override;
+    Rgb shapeFillColour() const override;
+    void setLineColour(Rgb colour) override;
+    Rgb lineColour() const override;
+    void setLineY(int twips) override;
+    int lineY1() const override;
+    int lineY2() const override;
+    void clearList() override;
+    void addListRow(const std::string& row) override;
+    int listCount() const override;
+    std::string listRow(int index) const override;
+    int listSelectedIndex() const override;
+    int comboSelectedIndex() const override;
+    void setComboSelectedIndex(int index) override;
+    std::string comboText() const override;
+    std::optional<std::int32_t> comboItemData(int position) const override;
+    void setWindowEnabled(bool enabled) override;
+    bool isWindowEnabled() const override;
+    void setWindowStateNormal() override;
+    bool isWindowStateNormal() const override;
+    void processEvents() override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // A timer as the window's handlers see it: enabled state and interval kept apart from
+    // the Qt timer, which runs only in TimerMode::Live while the timer is enabled.
+    struct WindowTimer {
+        QTimer* qtTimer = nullptr;
+        bool enabled = false;
+        int interval = 0;  // milliseconds
+    };
+
+    void buildControls();
+    void buildTimers();
+    QWidget* widgetOf(Control control) const;
+    WindowTimer& timerOf(Timer timer);
+    const WindowTimer& timerOf(Timer timer) const;
+    void applyTimer(WindowTimer& timer);
+
+    FrmA1Logic m_logic;
+    TimerMode m_timerMode;
+    bool m_initialized = false;
+
+    SimpleComboBox* m_cmbCountry = nullptr;
+    QListWidget* m_lstInfo = nullptr;
+    QFrame* m_frmAni = nullptr;
+    QLabel* m_lblAni = nullptr;
+    QPushButton* m_cmdCountry = nullptr;
+    QPushButton* m_cmdSetLocal = nullptr;
+    QPushButton* m_cmdConnection = nullptr;
+    QPushButton* m_cmdCopy = nullptr;
+    QPushButton* m_cmdCopyAll = nullptr;
+    QPushButton* m_cmdAbout = nullptr;
+    QCheckBox* m_chkAutoget = nullptr;
+    QLabel* m_label1 = nullptr;
+    QLabel* m_lblCountryName = nullptr;
+
+    // Top of LblAni, in twips from the panel's top.
+    int m_lblAniTop = 0;
+    // Fill colour of Shape1, the rectangle behind the country heading.
+    Rgb m_shapeFill{224, 224, 224};
+    // Colour of Line1, the scan line.
+    Rgb m_lineColour{224, 224, 224};
+    // Heights of Line1's two ends, in twips from the client area's top.
+    int m_lineY1 = 240;
+    int m_lineY2 = 255;
+
+    std::array<WindowTimer, 4> m_timers;
+};
+
+}  // namespace horalux
