@@ -10,6 +10,9 @@
 #include <QListWidget>
 #include <QPainter>
 #include <QPushButton>
+#include <QRegion>
+
+#include <cmath>
 
 #include "AppIcon.h"
 #include "CountryTable.h"
@@ -32,6 +35,10 @@ constexpr int kShapeHeight = 375;
 constexpr int kLineX1 = 0;
 constexpr int kLineX2 = 11295;
 constexpr int kLineWidth = 4;
+
+// The fastest pace of any timer, in milliseconds: the scan line's step, which the user
+// knows as a step every 10 ms pause plus the work of a tick.
+constexpr int kFastestTick = 11;
 
 int px(double twips) {
     return qRound(twips / kTwipsPerPixel);
@@ -215,6 +222,8 @@ void FrmA1::buildTimers() {
             new QTimer(id == Timer::Timer2 || id == Timer::Timer3 ? static_cast<QObject*>(m_frmAni)
                                                                   : static_cast<QObject*>(this));
         timer.qtTimer->setObjectName(name);
+        timer.qtTimer->setTimerType(Qt::PreciseTimer);
+        connect(timer.qtTimer, &QTimer::timeout, this, [this, timerId = id] { tick(timerId); });
     }
     // Design-time settings.
     timerOf(Timer::Timer1) = {timerOf(Timer::Timer1).qtTimer, true, 1};
@@ -238,9 +247,32 @@ const FrmA1::WindowTimer& FrmA1::timerOf(Timer timer) const {
     return m_timers[static_cast<std::size_t>(timer)];
 }
 
+void FrmA1::tick(Timer timer) {
+    WindowTimer& t = timerOf(timer);
+    if (t.ticking) {
+        return;
+    }
+    t.ticking = true;
+    switch (timer) {
+        case Timer::Timer1:
+            m_logic.Timer1_Timer();
+            break;
+        case Timer::Timer2:
+            m_logic.Timer2_Timer();
+            break;
+        case Timer::Timer3:
+            m_logic.Timer3_Timer();
+            break;
+        case Timer::TmrInternetChk:
+            m_logic.TmrInternetChk_Timer();
+            break;
+    }
+    t.ticking = false;
+}
+
 void FrmA1::applyTimer(WindowTimer& timer) {
     if (m_timerMode == TimerMode::Live && timer.enabled) {
-        timer.qtTimer->start(timer.interval);
+        timer.qtTimer->start(std::max(timer.interval, kFastestTick));
     } else {
         timer.qtTimer->stop();
     }
@@ -297,7 +329,10 @@ bool FrmA1::isVisible(Control control) const {
 void FrmA1::setCaption(Control control, const std::string& caption) {
     QWidget* widget = widgetOf(control);
     if (auto* label = qobject_cast<QLabel*>(widget)) {
-        label->setText(fromBytes(caption));
+        const QString text = fromBytes(caption);
+        if (label->text() != text) {
+            label->setText(text);
+        }
     } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
         button->setText(fromBytes(caption));
     }
@@ -315,6 +350,9 @@ std::string FrmA1::caption(Control control) const {
 }
 
 void FrmA1::setTextColour(Control control, Rgb colour) {
+    if (textColour(control) == colour) {
+        return;
+    }
     setColour(widgetOf(control), QPalette::WindowText, qcolor(colour));
 }
 
@@ -362,6 +400,9 @@ int FrmA1::timerInterval(Timer timer) const {
 }
 
 void FrmA1::setShapeFillColour(Rgb colour) {
+    if (m_shapeFill == colour) {
+        return;
+    }
     m_shapeFill = colour;
     update(twipsRect(kShapeLeft, kShapeTop, kShapeWidth, kShapeHeight));
 }
@@ -371,8 +412,11 @@ Rgb FrmA1::shapeFillColour() const {
 }
 
 void FrmA1::setLineColour(Rgb colour) {
+    if (m_lineColour == colour) {
+        return;
+    }
     m_lineColour = colour;
-    update();
+    update(lineMask() & lineStrip(m_lineY1, m_lineY2));
 }
 
 Rgb FrmA1::lineColour() const {
@@ -380,9 +424,39 @@ Rgb FrmA1::lineColour() const {
 }
 
 void FrmA1::setLineY(int twips) {
+    if (m_lineY1 == twips && m_lineY2 == twips) {
+        return;
+    }
+    // Only the two bands the line leaves and enters are repainted, and of those only
+    // what no control covers, so no control repaints for it.
+    const QRect left = lineStrip(m_lineY1, m_lineY2);
     m_lineY1 = twips;
     m_lineY2 = twips;
-    update();
+    update(lineMask() & (QRegion(left) | lineStrip(m_lineY1, m_lineY2)));
+}
+
+QRect FrmA1::lineStrip(int y1Twips, int y2Twips) const {
+    const int top = static_cast<int>(std::floor(std::min(y1Twips, y2Twips) / kTwipsPerPixel));
+    const int bottom = static_cast<int>(std::ceil(std::max(y1Twips, y2Twips) / kTwipsPerPixel));
+    const int margin = kLineWidth / 2 + 1;
+    return {0, top - margin, width(), bottom - top + 2 * margin};
+}
+
+QRegion FrmA1::lineMask() const {
+    QRegion mask(rect());
+    for (const QWidget* control :
+         {static_cast<const QWidget*>(m_cmbCountry), static_cast<const QWidget*>(m_lstInfo),
+          static_cast<const QWidget*>(m_frmAni), static_cast<const QWidget*>(m_cmdCountry),
+          static_cast<const QWidget*>(m_cmdSetLocal), static_cast<const QWidget*>(m_cmdConnection),
+          static_cast<const QWidget*>(m_cmdCopy), static_cast<const QWidget*>(m_cmdCopyAll),
+          static_cast<const QWidget*>(m_cmdAbout), static_cast<const QWidget*>(m_chkAutoget),
+          static_cast<const QWidget*>(m_label1)}) {
+        if (!control->isHidden()) {
+            mask -= control->geometry();
+        }
+    }
+    // The heading's rectangle lies over the line too; the heading itself is transparent.
+    return mask - twipsRect(kShapeLeft, kShapeTop, kShapeWidth, kShapeHeight);
 }
 
 int FrmA1::lineY1() const {
@@ -470,9 +544,11 @@ bool FrmA1::eventFilter(QObject* watched, QEvent* event) {
 void FrmA1::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
     // Line1 lies under Shape1, and both under every control.
+    painter.setClipRegion(lineMask());
     painter.setPen(QPen(qcolor(m_lineColour), kLineWidth, Qt::SolidLine, Qt::FlatCap));
     painter.drawLine(QLineF(kLineX1 / kTwipsPerPixel, m_lineY1 / kTwipsPerPixel,
                             kLineX2 / kTwipsPerPixel, m_lineY2 / kTwipsPerPixel));
+    painter.setClipping(false);
     painter.fillRect(twipsRect(kShapeLeft, kShapeTop, kShapeWidth, kShapeHeight),
                      qcolor(m_shapeFill));
 }

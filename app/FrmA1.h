@@ -90,7 +90,8 @@ private:
     struct WindowTimer {
         QTimer* qtTimer = nullptr;
         bool enabled = false;
-        int interval = 0;  // milliseconds
+        int interval = 0;      // milliseconds
+        bool ticking = false;  // its handler is running; a tick due meanwhile is dropped
     };
 
     void buildControls();
@@ -99,6 +100,11 @@ private:
     WindowTimer& timerOf(Timer timer);
     const WindowTimer& timerOf(Timer timer) const;
     void applyTimer(WindowTimer& timer);
+    void tick(Timer timer);
+    // Where the scan line can show: the client area less every control over it.
+    QRegion lineMask() const;
+    // The band the scan line covers at the given heights, in pixels.
+    QRect lineStrip(int y1Twips, int y2Twips) const;
 
     FrmA1Logic m_logic;
     TimerMode m_timerMode;

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 
+#include <cstdio>
+
 #include "AppIcon.h"
 #include "CurlInternet.h"
 #include "FrmA1.h"
@@ -16,8 +18,19 @@ int Module1_Main(int argc, char** argv) {
     QApplication::setApplicationVersion("2.3.0.1");
     QApplication::setWindowIcon(appIcon());
 
-    CurlInternet internet;
     QtDesktop desktop;
+    ServiceAddress service;
+    const std::string configured = desktop.environmentVariable(kServerVariable);
+    if (!configured.empty()) {
+        if (auto parsed = parseServiceAddress(configured)) {
+            service = *parsed;
+        } else {
+            std::fprintf(stderr, "horalux: %s=\"%s\" is not HOST[:PORT]; using %s:%u\n",
+                         kServerVariable, configured.c_str(), service.host.c_str(),
+                         unsigned{service.port});
+        }
+    }
+    CurlInternet internet(service);
     FrmA1 window(internet, desktop);
     if (!window.initialized()) {
         return 1;

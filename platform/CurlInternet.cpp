@@ -4,7 +4,8 @@
 
 namespace horalux {
 
-CurlInternet::CurlInternet() : m_curlReady(curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK) {}
+CurlInternet::CurlInternet(ServiceAddress service)
+    : m_probe(std::move(service)), m_curlReady(curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK) {}
 
 CurlInternet::~CurlInternet() {
     if (m_curlReady) {
@@ -37,6 +38,10 @@ InternetHandle CurlInternet::open(const std::string& userAgent, int accessType) 
 bool CurlInternet::closeHandle(InternetHandle handle) {
     const std::lock_guard lock(m_mutex);
     return m_sessions.erase(handle) == 1;
+}
+
+bool CurlInternet::connectedState() {
+    return m_probe.reachable();
 }
 
 }  // namespace horalux

@@ -4,6 +4,8 @@
 #include <mutex>
 
 #include "Internet.h"
+#include "RouteProbe.h"
+#include "ServiceAddress.h"
 
 namespace horalux {
 
@@ -11,13 +13,14 @@ namespace horalux {
 // object lives, so a stale handle cannot reach a newer object.
 class CurlInternet final : public Internet {
 public:
-    CurlInternet();
+    explicit CurlInternet(ServiceAddress service);
     ~CurlInternet() override;
     CurlInternet(const CurlInternet&) = delete;
     CurlInternet& operator=(const CurlInternet&) = delete;
 
     InternetHandle open(const std::string& userAgent, int accessType) override;
     bool closeHandle(InternetHandle handle) override;
+    bool connectedState() override;
 
 private:
     struct Session {
@@ -32,6 +35,8 @@ private:
     std::map<InternetHandle, Session> m_sessions;
     // Last handle handed out.
     InternetHandle m_lastHandle = kNoHandle;
+    // Tells whether the service's address can be reached.
+    RouteProbe m_probe;
     // Whether curl_global_init succeeded for this object.
     bool m_curlReady = false;
 };

@@ -25,6 +25,9 @@ public:
     virtual InternetHandle open(const std::string& userAgent, int accessType) = 0;
     // Closes any handle; false when it is unknown or already closed.
     virtual bool closeHandle(InternetHandle handle) = 0;
+    // Whether the machine can reach the time service now. Answers at once, without
+    // sending anything and without a session.
+    virtual bool connectedState() = 0;
 };
 
 }  // namespace horalux

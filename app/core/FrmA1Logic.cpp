@@ -1,5 +1,7 @@
 #include "FrmA1Logic.h"
 
+#include <cmath>
+
 #include "CountryTable.h"
 #include "ResultRow.h"
 
@@ -8,6 +10,19 @@ namespace {
 
 // Size of the buffer the system folder is read into, in characters.
 constexpr std::size_t kWindowsDirBufferSize = 255;
+// The scan line starts again at the top once it reaches this height, in twips.
+constexpr std::int16_t kScanWrap = 6900;
+// The status label starts again at this top, in twips, and wraps past kAniBottom.
+constexpr std::int16_t kAniStartTop = 120;
+constexpr std::int16_t kAniBottom = 4935;
+// Timer2's interval while a fetch's panel is shown, and while it is held afterwards.
+constexpr int kShowInterval = 10;
+constexpr int kHoldInterval = 1000;
+
+// Rounds to the nearest integer, ties to even.
+std::int16_t roundHalfEven(double value) {
+    return static_cast<std::int16_t>(std::nearbyint(value));
+}
 
 }  // namespace
 
@@ -87,6 +102,76 @@ void FrmA1Logic::Form_Unload(int& /*cancel*/) {
     closeHandle(m_state.ConnectHandle);
     closeHandle(m_state.RequestHandle);
     closeHandle(m_state.SessionHandle);
+}
+
+void FrmA1Logic::Timer1_Timer() {
+    m_state.ScanPos = static_cast<std::int16_t>(m_state.ScanPos + m_state.ScanStep);
+    if (m_state.ScanPos >= kScanWrap) {
+        m_state.ScanPos = 0;
+        return;
+    }
+    m_view.setLineY(m_state.ScanPos);
+}
+
+void FrmA1Logic::Timer2_Timer() {
+    if (m_state.FetchBusy == kFlagSet) {
+        m_view.setVisible(Control::FrmAni, true);
+        m_view.setEnabled(Control::CmdCountry, false);
+        if (m_lblAniTag != kShowingTag) {
+            m_view.setCaption(Control::LblAni, kRetrievingText);
+            m_view.setTimerEnabled(Timer::Timer3, true);
+        }
+        m_lblAniTag = kShowingTag;
+    } else if (m_timer2Tag != kHoldTag) {
+        m_view.setTimerInterval(Timer::Timer2, kHoldInterval);
+        if (m_lblAniTag == kShowingTag) {
+            m_timer2Tag = kHoldTag;
+        }
+        return;
+    }
+    if (m_timer2Tag == kHoldTag) {
+        m_view.setVisible(Control::FrmAni, false);
+        m_lblAniTag.clear();
+        m_view.setTimerInterval(Timer::Timer2, kShowInterval);
+        m_view.setTimerEnabled(Timer::Timer3, false);
+        m_timer2Tag.clear();
+        m_view.setEnabled(Control::CmdCountry, true);
+    }
+}
+
+void FrmA1Logic::Timer3_Timer() {
+    if (m_state.FetchBusy == kFlagClear) {
+        m_state.AniTop = kAniStartTop;
+        m_view.setVisible(Control::FrmAni, false);
+    }
+    if (m_state.AniTop > kAniBottom) {
+        m_state.AniTop = kAniStartTop;
+    }
+    m_state.AniPhase = m_state.AniPhase == kFlagSet ? kFlagClear : kFlagSet;
+    if (m_state.AniPhase == kFlagSet) {
+        m_state.AniTop = roundHalfEven(m_state.AniTop + 4.3);
+    } else {
+        m_state.AniTop = roundHalfEven(m_state.AniTop - 1.2);
+    }
+    m_view.setTop(Control::LblAni, m_state.AniTop);
+}
+
+void FrmA1Logic::TmrInternetChk_Timer() {
+    const bool connected = m_internet.connectedState();
+    if (m_state.WatchStarted == kFlagClear) {
+        m_view.setWindowEnabled(true);
+        m_view.setWindowStateNormal();
+        m_state.WatchStarted = kFlagSet;
+    }
+    m_view.setEnabled(Control::CmdCountry, connected);
+    m_view.setCaption(Control::Label1, connected ? " Internet On" : " Internet Off");
+    const Rgb text = connected ? kOnlineTextColour : kOfflineTextColour;
+    m_view.setTextColour(Control::Label1, text);
+    m_view.setLineColour(text);
+    m_view.setShapeFillColour(connected ? kOnlineFillColour : kOfflineFillColour);
+    if (!connected) {
+        m_view.setComboSelectedIndex(CountryTable::kDefaultEntry);
+    }
 }
 
 }  // namespace horalux

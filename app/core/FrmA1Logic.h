@@ -16,6 +16,18 @@ inline constexpr const char* kUserAgent = "Vexor-Horalux 0.1 (Windows 5.1, x86, 
 // Where to get the HTTP client library when it is missing.
 inline constexpr const char* kLibraryDownloadAddress = "https://curl.se/download.html";
 
+// Status text shown when a fetch starts.
+inline constexpr const char* kRetrievingText = "Retrieving data from Zonarium server";
+// Tag texts of the progress display.
+inline constexpr const char* kShowingTag = "TmrInternetChk";
+inline constexpr const char* kHoldTag = "h";
+
+// Colours of the connectivity watch.
+inline constexpr Rgb kOnlineTextColour{128, 221, 64};
+inline constexpr Rgb kOnlineFillColour{0, 222, 0};
+inline constexpr Rgb kOfflineTextColour{255, 64, 64};
+inline constexpr Rgb kOfflineFillColour{255, 0, 112};
+
 // Key code of the T key, which switches the connectivity watch on and off.
 inline constexpr int kKeyT = 84;
 
@@ -43,6 +55,21 @@ public:
     // Closes the connection, request and session handles, in that order.
     void Form_Unload(int& cancel);
 
+    // Moves the scan line down by ScanStep, wrapping to the top at 6900 twips.
+    void Timer1_Timer();
+    // Shows the progress panel while a fetch runs; after it, arms a hold and then
+    // releases the panel and "Display time".
+    void Timer2_Timer();
+    // Moves the status label down in a jitter; hides the panel once no fetch runs.
+    void Timer3_Timer();
+    // Shows whether the time service can be reached, and allows a fetch only then.
+    void TmrInternetChk_Timer();
+
+    // Tag of LblAni: kShowingTag from a fetch's first show step until the release step.
+    const std::string& lblAniTag() const { return m_lblAniTag; }
+    // Tag of Timer2: kHoldTag while the hold after a fetch is armed.
+    const std::string& timer2Tag() const { return m_timer2Tag; }
+
 private:
     void runMissingLibraryFlow();
     void closeHandle(InternetHandle& handle);
@@ -51,6 +78,8 @@ private:
     Internet& m_internet;
     Desktop& m_desktop;
     MainState m_state;
+    std::string m_lblAniTag;
+    std::string m_timer2Tag;
 };
 
 }  // namespace horalux

@@ -11,52 +11,11 @@
 
 #include <memory>
 
-#include "FakeDesktop.h"
-#include "FakeInternet.h"
-#include "FrmA1.h"
+#include "MainWindowFixture.h"
 #include "SimpleComboBox.h"
 
 namespace horalux {
 namespace {
-
-using test::FakeDesktop;
-using test::FakeInternet;
-
-const std::string kLibraryPath = "/usr/lib/x86_64-linux-gnu/libcurl.so.4";
-
-class MainWindowTest : public ::testing::Test {
-protected:
-    MainWindowTest() { desktop.files[kLibraryPath] = {FileLength::Status::Ok, 700000}; }
-
-    // Creates the window; loads it when the start-up check lets it.
-    FrmA1& create() {
-        window = std::make_unique<FrmA1>(internet, desktop, TimerMode::Manual);
-        if (window->initialized()) {
-            window->load();
-        }
-        return *window;
-    }
-
-    // Creates, loads and shows the window and gives it the keyboard.
-    FrmA1& show() {
-        create();
-        window->show();
-        window->activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
-        return *window;
-    }
-
-    template <typename T>
-    T* child(const char* name) {
-        T* found = window->findChild<T*>(name);
-        EXPECT_NE(found, nullptr) << name;
-        return found;
-    }
-
-    FakeInternet internet;
-    FakeDesktop desktop;
-    std::unique_ptr<FrmA1> window;
-};
 
 // Every control at its place, in pixels at 15 twips per pixel, with its text and font.
 TEST_F(MainWindowTest, ControlsAreLaidOutAsDesigned) {
@@ -346,9 +305,3 @@ TEST_F(MainWindowTest, WindowsDirIsCutTo255Characters) {
 
 }  // namespace
 }  // namespace horalux
-
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -31,6 +31,11 @@ public:
         return live.erase(handle) == 1;
     }
 
+    bool connectedState() override {
+        ++connectedQueries;
+        return connected;
+    }
+
     // Hands out a live handle of no particular kind, as a fetch would.
     InternetHandle makeHandle() {
         const InternetHandle handle = ++lastHandle;
@@ -39,6 +44,9 @@ public:
     }
 
     bool openSucceeds = true;
+    // What connectedState() answers, and how often it was asked.
+    bool connected = true;
+    int connectedQueries = 0;
     std::vector<OpenCall> opens;
     std::vector<InternetHandle> closes;
     std::set<InternetHandle> live;

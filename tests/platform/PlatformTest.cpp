@@ -6,6 +6,8 @@
 
 #include "CurlInternet.h"
 #include "PosixDesktop.h"
+#include "RouteProbe.h"
+#include "ServiceAddress.h"
 
 namespace horalux {
 namespace {
@@ -70,7 +72,7 @@ TEST_F(PosixDesktopTest, EnvironmentAndProgramStart) {
 
 // Sessions get distinct handles; closing is good once, and unknown handles fail.
 TEST(CurlInternetTest, SessionHandlesCloseOnce) {
-    CurlInternet internet;
+    CurlInternet internet(ServiceAddress{});
     const InternetHandle a = internet.open("agent", 0);
     const InternetHandle b = internet.open("agent", 1);
     EXPECT_NE(a, kNoHandle);
@@ -82,6 +84,36 @@ TEST(CurlInternetTest, SessionHandlesCloseOnce) {
     EXPECT_FALSE(internet.closeHandle(kNoHandle));
     EXPECT_FALSE(internet.closeHandle(9999));
     EXPECT_TRUE(internet.closeHandle(b));
+}
+
+}  // namespace
+}  // namespace horalux
+
+namespace horalux {
+namespace {
+
+// The forms HORALUX_SERVER may take, and what is refused.
+TEST(ServiceAddressTest, ParsesHostAndPort) {
+    EXPECT_EQ(parseServiceAddress("example.org"), (ServiceAddress{"example.org", 80}));
+    EXPECT_EQ(parseServiceAddress("127.0.0.1:8080"), (ServiceAddress{"127.0.0.1", 8080}));
+    EXPECT_EQ(parseServiceAddress("[::1]:81"), (ServiceAddress{"::1", 81}));
+    EXPECT_EQ(parseServiceAddress("[::1]"), (ServiceAddress{"::1", 80}));
+    EXPECT_EQ(parseServiceAddress("host:65535"), (ServiceAddress{"host", 65535}));
+    for (const char* bad : {"", ":80", "host:", "host:0", "host:65536", "host:8o", "::1", "[::1",
+                            "[::1]x", "a b:80", "host/path", "user@host"}) {
+        EXPECT_FALSE(parseServiceAddress(bad)) << bad;
+    }
+}
+
+// Loopback is always routed; a broadcast address is refused without sending anything; a
+// name that does not resolve counts as unreachable from the first question on.
+TEST(RouteProbeTest, AnswersFromTheKernelAtOnce) {
+    RouteProbe loopback(ServiceAddress{"127.0.0.1", 80});
+    EXPECT_TRUE(loopback.reachable());
+    RouteProbe broadcast(ServiceAddress{"255.255.255.255", 80});
+    EXPECT_FALSE(broadcast.reachable());
+    RouteProbe unresolved(ServiceAddress{"horalux-test.invalid", 80});
+    EXPECT_FALSE(unresolved.reachable());
 }
 
 }  // namespace

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <memory>
+
+#include "ServiceAddress.h"
+
+namespace horalux {
+
+// Answers whether the machine has a route to the time service, without sending anything:
+// it asks the kernel to connect a UDP socket to the service's address. A host name is
+// resolved once, on a thread of its own; until it is resolved the answer is "no".
+class RouteProbe {
+public:
+    explicit RouteProbe(ServiceAddress address);
+    ~RouteProbe();
+    RouteProbe(const RouteProbe&) = delete;
+    RouteProbe& operator=(const RouteProbe&) = delete;
+
+    // True when the kernel has a route to the service's address. Never blocks on the
+    // network.
+    bool reachable();
+
+private:
+    struct Shared;
+    std::shared_ptr<Shared> m_shared;
+};
+
+}  // namespace horalux
