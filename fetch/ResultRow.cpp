@@ -23,6 +23,8 @@ std::string FormatResultRow(std::string_view city, std::string_view localTime,
     return line;
 }
 
-std::string HeaderRow() { return FormatResultRow("City/Town", "Local time", "Sunrise", "Sunset"); }
+std::string HeaderRow() {
+    return FormatResultRow("City/Town", "Local time", "Sunrise", "Sunset");
+}
 
 }  // namespace horalux
