@@ -51,8 +51,8 @@ void walk(std::string_view xml) {
         }
         check(++steps <= xml.size());
         if (step == horalux::ResultTableWalker::Step::Line) {
-            check(line.size() >= horalux::kCityWidth + horalux::kLocalTimeWidth +
-                                     horalux::kSunriseWidth);
+            check(line.size() >=
+                  horalux::kCityWidth + horalux::kLocalTimeWidth + horalux::kSunriseWidth);
         }
     }
 }
