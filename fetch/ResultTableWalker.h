@@ -1,0 +1,58 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace horalux {
+
+// Walks the result table of an XML document text (as made by ToResultXml) one child node
+// at a time and makes a result line, through FormatResultRow, for each row, so that the
+// caller can let pending window events run between nodes.
+//
+// The table is the document's second top-level node (the first being the XML declaration).
+// Its first child node, the heading row, is passed over; of the others, only elements
+// named exactly "TR" give a line, from the texts of the row's child nodes 0 (city, cut to
+// its first 25 characters), 1 (local time), 3 (sunrise) and 4 (sunset). A missing cell
+// reads as empty text. Whitespace-only text between elements is not a node. A text that
+// does not load as XML, or has no second top-level node, gives no lines. Texts are byte
+// strings, one byte per ISO-8859-1 character; a character reference beyond that range
+// reads as '?'. Cost is linear in the length of the text.
+class ResultTableWalker {
+public:
+    // What one step of the walk did.
+    enum class Step {
+        Line,    // a "TR" row gave a line
+        Passed,  // a node that is not a "TR" row was passed over
+        Done     // no node is left
+    };
+
+    // Loads the document text; never throws for any input.
+    explicit ResultTableWalker(std::string_view xml);
+    ~ResultTableWalker();
+    ResultTableWalker(ResultTableWalker&&) noexcept;
+    ResultTableWalker& operator=(ResultTableWalker&&) noexcept;
+    ResultTableWalker(const ResultTableWalker&) = delete;
+    ResultTableWalker& operator=(const ResultTableWalker&) = delete;
+
+    // True when the text loaded as a well-formed XML document.
+    bool loaded() const;
+
+    // Takes the next child node of the table. On Step::Line, `line` holds the result line;
+    // otherwise `line` is left as it was.
+    Step step(std::string& line);
+
+    // Takes nodes up to and including the next "TR" row; false when none is left.
+    bool next(std::string& line);
+
+private:
+    struct Impl;
+    // The loaded document and the walk's position in it.
+    std::unique_ptr<Impl> m_impl;
+};
+
+// Every result line of the XML document text, in document order (header line not included).
+std::vector<std::string> ResultLines(std::string_view xml);
+
+}  // namespace horalux

@@ -1,0 +1,148 @@
+#include "ResultTableWalker.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "ReplyText.h"
+#include "ResultRow.h"
+
+namespace horalux {
+namespace {
+
+const std::string kHeadRow =
+    "<TR><TH>City/Town</TH><TH>Local time</TH><TH>UTC offset</TH><TH>Sunrise</TH>"
+    "<TH>Sunset</TH></TR>\n";
+
+std::string row(const std::string& city, const std::string& time, const std::string& rise,
+                const std::string& set) {
+    return "<TR><TD VALIGN=Top>" + city + "</TD><TD>" + time + "</TD><TD>UTC+05:30</TD><TD>" +
+           rise + "</TD><TD>" + set + "</TD></TR>\n";
+}
+
+// A service page holding the given rows after the heading row.
+std::string page(const std::string& rows) {
+    return "<HTML><A HREF=\"/cgi-bin/wt.cgi?ID=S1&land=76\">x</A>\n"
+           "<H3>Time information for selected cities and towns</H3>\n"
+           "<TABLE CELLPADDING=4>\n" +
+           kHeadRow + rows + "</TABLE>\n</HTML>\n";
+}
+
+// The lines that a service page gives through cut, conversion and walk.
+std::vector<std::string> linesOfPage(const std::string& reply) {
+    return ResultLines(ToResultXml(CutResultTable(reply)));
+}
+
+// A page through all steps: every row but the heading row, in order, to the character;
+// a city that starts with "Top" comes through unchanged.
+TEST(ResultTableWalkerTest, PageToLines) {
+    const std::string reply = page(row("Agra", "Mon 07 Dec 2026 10:15 IST", "06:58", "17:31") +
+                                   row("Topeka", "Sun 06 Dec 2026 22:45 CST", "07:29", "17:04"));
+    EXPECT_EQ(ExtractServiceId(reply), "S1");
+    const std::vector<std::string> expected = {
+        "Agra" + std::string(21, ' ') + "Mon 07 Dec 2026 10:15 IST   06:58     17:31",
+        "Topeka" + std::string(19, ' ') + "Sun 06 Dec 2026 22:45 CST   07:29     17:04",
+    };
+    EXPECT_EQ(linesOfPage(reply), expected);
+}
+
+// The table's first child node is passed over, whatever it is; a table with only that row,
+// an empty table text and a text that is not XML all give no lines.
+TEST(ResultTableWalkerTest, NoLines) {
+    EXPECT_TRUE(linesOfPage(page("")).empty());
+    EXPECT_TRUE(ResultLines(ToResultXml("<TABLE>" + row("A", "B", "C", "D") + "</TABLE>")).empty());
+
+    ResultTableWalker empty(ToResultXml(""));
+    std::string line = "unchanged";
+    EXPECT_FALSE(empty.next(line));
+    EXPECT_EQ(line, "unchanged");
+
+    ResultTableWalker broken(ToResultXml("<TABLE>\n" + kHeadRow + row("A", "B", "C", "D") +
+                                         "<TR><TD WIDTH=9>x</TD></TR></TABLE>"));
+    EXPECT_FALSE(broken.loaded());
+    EXPECT_FALSE(broken.next(line));
+    EXPECT_TRUE(ResultLines("").empty());
+    EXPECT_TRUE(ResultLines("<TABLE><TR>").empty());
+}
+
+// Only elements named exactly "TR" give a line; each node is one step, so the caller can
+// let events run between them.
+TEST(ResultTableWalkerTest, StepsOverOtherNodes) {
+    ResultTableWalker walker(ToResultXml("<TABLE>" + kHeadRow + "<tr><TD>lower</TD></tr>" +
+                                         "text<TBODY/>" + row("Agra", "T", "R", "S") + "</TABLE>"));
+    ASSERT_TRUE(walker.loaded());
+    std::string line;
+    EXPECT_EQ(walker.step(line), ResultTableWalker::Step::Passed);  // tr
+    EXPECT_EQ(walker.step(line), ResultTableWalker::Step::Passed);  // text
+    EXPECT_EQ(walker.step(line), ResultTableWalker::Step::Passed);  // TBODY
+    EXPECT_EQ(walker.step(line), ResultTableWalker::Step::Line);
+    EXPECT_EQ(line, FormatResultRow("Agra", "T", "R", "S"));
+    EXPECT_EQ(walker.step(line), ResultTableWalker::Step::Done);
+    EXPECT_EQ(walker.step(line), ResultTableWalker::Step::Done);
+}
+
+// Column widths: a city cut to 25, a 25-character city, a 28- and a 29-character local
+// time; every row is listed.
+TEST(ResultTableWalkerTest, Widths) {
+    const std::string city30 = "Abcdefghijklmnopqrstuvwxyz1234";
+    const std::string city25(25, 'c');
+    const std::string time28(28, 't');
+    const std::string time29(29, 'u');
+    const std::vector<std::string> lines =
+        linesOfPage(page(row(city30, "T", "R", "S") + row(city25, time28, "0123456789", "S") +
+                         row("A", time29, "R", "S")));
+    const std::vector<std::string> expected = {
+        city30.substr(0, 25) + "T" + std::string(27, ' ') + "R" + std::string(9, ' ') + "S",
+        city25 + time28 + "0123456789S",
+        "A" + std::string(24, ' ') + time29 + "R" + std::string(9, ' ') + "S",
+    };
+    EXPECT_EQ(lines, expected);
+}
+
+// Short rows read their missing cells as empty text; cell 2 is never read; cells beyond
+// the fifth are ignored.
+TEST(ResultTableWalkerTest, ShortAndLongRows) {
+    const std::vector<std::string> lines = ResultLines(ToResultXml(
+        "<TABLE>" + kHeadRow +
+        "<TR><TD>One</TD></TR><TR></TR><TR><TD>C</TD><TD>T</TD><TD>X</TD><TD>R</TD></TR>"
+        "<TR><TD>C</TD><TD>T</TD><TD>X</TD><TD>R</TD><TD>S</TD><TD>Z</TD></TR></TABLE>"));
+    const std::vector<std::string> expected = {
+        FormatResultRow("One", "", "", ""),
+        FormatResultRow("", "", "", ""),
+        FormatResultRow("C", "T", "R", ""),
+        FormatResultRow("C", "T", "R", "S"),
+    };
+    EXPECT_EQ(lines, expected);
+}
+
+// Cell text: everything inside the cell, entities and character references resolved,
+// ISO-8859-1 bytes kept as they are; whitespace-only text between cells is not a cell.
+TEST(ResultTableWalkerTest, CellText) {
+    const std::vector<std::string> lines = ResultLines(
+        ToResultXml("<TABLE>\n" + kHeadRow +
+                    "<TR>\n  <TD><B>Ag</B>r<I>a<![CDATA[<&>]]></I></TD>\n <TD>A &amp; B &lt;</TD>"
+                    "<TD/><TD>Z\xFCrich &#252;</TD><TD>&#8364;1</TD></TR></TABLE>"));
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0], FormatResultRow("Agra<&>", "A & B <", "Z\xFCrich \xFC", "?1"));
+}
+
+// Deep nesting inside a cell is read without recursion.
+TEST(ResultTableWalkerTest, DeepNesting) {
+    constexpr int kDepth = 100000;
+    std::string cell;
+    for (int i = 0; i < kDepth; ++i) {
+        cell += "<B>";
+    }
+    cell += "deep";
+    for (int i = 0; i < kDepth; ++i) {
+        cell += "</B>";
+    }
+    const std::vector<std::string> lines =
+        ResultLines(ToResultXml("<TABLE>" + kHeadRow + "<TR><TD>" + cell + "</TD></TR></TABLE>"));
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0], FormatResultRow("deep", "", "", ""));
+}
+
+}  // namespace
+}  // namespace horalux
