@@ -17,6 +17,7 @@
 #include "AppIcon.h"
 #include "CountryTable.h"
 #include "SimpleComboBox.h"
+#include "WrappingCheckBox.h"
 
 namespace horalux {
 namespace {
@@ -36,8 +37,8 @@ constexpr int kLineX1 = 0;
 constexpr int kLineX2 = 11295;
 constexpr int kLineWidth = 4;
 
-// The fastest pace of any timer, in milliseconds: the scan line's step, which the user
-// knows as a step every 10 ms pause plus the work of a tick.
+// Interval a timer set to tick "as often as possible" (1 ms) runs at, in milliseconds:
+// the scan line's pace.
 constexpr int kFastestTick = 11;
 
 int px(double twips) {
@@ -86,6 +87,9 @@ FrmA1::FrmA1(Internet& internet, Desktop& desktop, TimerMode timerMode, QWidget*
                           Qt::WindowCloseButtonHint),
       m_logic(*this, internet, desktop),
       m_timerMode(timerMode) {
+    // "MS Sans Serif" has no stand-in of its own here; the one for Arial is the closest in
+    // width, so the buttons' captions fit as designed.
+    QFont::insertSubstitution("MS Sans Serif", "Liberation Sans");
     setObjectName("FrmA1");
     setWindowTitle("Horalux 2.3 Lite- Powered by Zonarium");
     setWindowIcon(appIcon());
@@ -123,6 +127,7 @@ void FrmA1::buildControls() {
     m_label1->setObjectName("Label1");
     m_label1->setGeometry(twipsRect(8400, 6510, 2775, 345));
     m_label1->setFont(makeFont("Courier New", 15.75, true));
+    m_label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_label1->setAutoFillBackground(true);
     setColour(m_label1, QPalette::Window, Qt::black);
     setColour(m_label1, QPalette::WindowText, QColor(208, 208, 208));
@@ -131,6 +136,7 @@ void FrmA1::buildControls() {
     m_lblCountryName->setObjectName("LblCountryName");
     m_lblCountryName->setGeometry(twipsRect(2760, 120, 8415, 375));
     m_lblCountryName->setFont(makeFont("Courier New", 12, true));
+    m_lblCountryName->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_lblCountryName->setAttribute(Qt::WA_TranslucentBackground);
     m_lblCountryName->setTextFormat(Qt::PlainText);
     setColour(m_lblCountryName, QPalette::WindowText,
@@ -165,7 +171,7 @@ void FrmA1::buildControls() {
     m_lstInfo->setToolTip("Displays time-zone of City or Town");
     setColour(m_lstInfo, QPalette::Base, QColor(255, 240, 255));
 
-    m_chkAutoget = new QCheckBox("&Automatic Update", this);
+    m_chkAutoget = new WrappingCheckBox("&Automatic Update", this);
     m_chkAutoget->setObjectName("ChkAutoget");
     m_chkAutoget->setGeometry(twipsRect(7080, 6360, 1215, 495));
     m_chkAutoget->setFont(buttonFont);
@@ -272,7 +278,7 @@ void FrmA1::tick(Timer timer) {
 
 void FrmA1::applyTimer(WindowTimer& timer) {
     if (m_timerMode == TimerMode::Live && timer.enabled) {
-        timer.qtTimer->start(std::max(timer.interval, kFastestTick));
+        timer.qtTimer->start(timer.interval <= 1 ? kFastestTick : timer.interval);
     } else {
         timer.qtTimer->stop();
     }

@@ -42,6 +42,12 @@ public:
 
     FrmA1Logic& logic() { return m_logic; }
 
+    // QWidget's own members of these names stay reachable next to the view's.
+    using QWidget::isEnabled;
+    using QWidget::isVisible;
+    using QWidget::setEnabled;
+    using QWidget::setVisible;
+
     // MainView
     void setEnabled(Control control, bool enabled) override;
     bool isEnabled(Control control) const override;

@@ -20,10 +20,12 @@ SimpleComboBox::SimpleComboBox(QWidget* parent)
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_list->setTextElideMode(Qt::ElideNone);
     setFocusProxy(m_edit);
     m_edit->installEventFilter(this);
 
     connect(m_edit, &QLineEdit::textChanged, this, &SimpleComboBox::textChanged);
+    connect(m_edit, &QLineEdit::textEdited, this, &SimpleComboBox::followTypedText);
     connect(m_list, &QListWidget::itemClicked, this,
             [this](QListWidgetItem* item) { selectRow(m_list->row(item)); });
 }
@@ -45,9 +47,30 @@ int SimpleComboBox::currentIndex() const {
 void SimpleComboBox::setCurrentIndex(int index) {
     if (index < 0 || index >= m_list->count()) {
         m_list->clearSelection();
+        m_edit->clear();
         return;
     }
     selectRow(index);
+}
+
+void SimpleComboBox::followTypedText(const QString& text) {
+    // The list follows what is typed: the first entry that starts with it is selected,
+    // and none when no entry does. The typed text itself stays as it is.
+    int match = -1;
+    if (!text.isEmpty()) {
+        for (int row = 0; row < m_list->count(); ++row) {
+            if (m_list->item(row)->text().startsWith(text, Qt::CaseInsensitive)) {
+                match = row;
+                break;
+            }
+        }
+    }
+    if (match < 0) {
+        m_list->clearSelection();
+        return;
+    }
+    m_list->setCurrentRow(match, QItemSelectionModel::ClearAndSelect);
+    m_list->scrollToItem(m_list->item(match));
 }
 
 void SimpleComboBox::selectRow(int row) {

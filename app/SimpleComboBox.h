@@ -12,7 +12,8 @@ namespace horalux {
 
 // A combo box whose list is always shown beneath its edit field, with no drop-down
 // button. Each entry carries a numeric item data. Selecting an entry puts its text into
-// the edit field; typing in the field changes only the field. Up and Down in the field
+// the edit field; typing in the field selects the first entry that starts with the typed
+// text (none when no entry does) and leaves the text as typed. Up and Down in the field
 // move the selection through the list.
 class SimpleComboBox : public QWidget {
     Q_OBJECT
@@ -48,6 +49,7 @@ protected:
 
 private:
     void selectRow(int row);
+    void followTypedText(const QString& text);
 
     // The edit field at the top.
     QLineEdit* m_edit;

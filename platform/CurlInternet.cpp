@@ -29,14 +29,12 @@ InternetHandle CurlInternet::open(const std::string& userAgent, int accessType) 
         accessType != static_cast<int>(AccessType::Direct)) {
         return kNoHandle;
     }
-    const std::lock_guard lock(m_mutex);
     const InternetHandle handle = nextHandle();
     m_sessions.emplace(handle, Session{userAgent, static_cast<AccessType>(accessType)});
     return handle;
 }
 
 bool CurlInternet::closeHandle(InternetHandle handle) {
-    const std::lock_guard lock(m_mutex);
     return m_sessions.erase(handle) == 1;
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <map>
-#include <mutex>
 
 #include "Internet.h"
 #include "RouteProbe.h"
@@ -9,8 +8,9 @@
 
 namespace horalux {
 
-// The internet API over libcurl. Handles are numbered from 1 and never reused while the
-// object lives, so a stale handle cannot reach a newer object.
+// The internet API over libcurl, used from the interface thread only. Handles are numbered
+// from 1 and never reused while the object lives, so a stale handle cannot reach a newer
+// object.
 class CurlInternet final : public Internet {
 public:
     explicit CurlInternet(ServiceAddress service);
@@ -30,7 +30,6 @@ private:
 
     InternetHandle nextHandle();
 
-    std::mutex m_mutex;
     // Open sessions by handle.
     std::map<InternetHandle, Session> m_sessions;
     // Last handle handed out.

@@ -48,8 +48,11 @@ TEST_F(ConnectivityWatchTest, OfflineTicksReselectTheDefaultCountry) {
     window->logic().TmrInternetChk_Timer();
     internet.connected = false;
     window->setEnabled(Control::CmbCountry, true);
+    window->setEnabled(Control::CmdCopy, false);
     window->setComboSelectedIndex(96);
     window->logic().TmrInternetChk_Timer();
+    EXPECT_FALSE(window->isEnabled(Control::CmdCopy));
+    EXPECT_TRUE(window->isEnabled(Control::CmdCopyAll));
     EXPECT_FALSE(window->isEnabled(Control::CmdCountry));
     EXPECT_EQ(window->caption(Control::Label1), " Internet Off");
     EXPECT_EQ(window->textColour(Control::Label1), (Rgb{255, 64, 64}));

@@ -17,6 +17,19 @@
 namespace horalux {
 namespace {
 
+Rgb rgb(const QColor& c) {
+    return {static_cast<std::uint8_t>(c.red()), static_cast<std::uint8_t>(c.green()),
+            static_cast<std::uint8_t>(c.blue())};
+}
+
+// Before load the combo shows its design-time text and no selection.
+TEST_F(MainWindowTest, ComboBeforeLoad) {
+    window = std::make_unique<FrmA1>(internet, desktop, TimerMode::Manual);
+    EXPECT_EQ(window->comboText(), "Pre-loaded 236 country list");
+    EXPECT_EQ(window->comboSelectedIndex(), -1);
+    EXPECT_EQ(window->listCount(), 0);
+}
+
 // Every control at its place, in pixels at 15 twips per pixel, with its text and font.
 TEST_F(MainWindowTest, ControlsAreLaidOutAsDesigned) {
     create();
@@ -89,6 +102,16 @@ TEST_F(MainWindowTest, ControlsAreLaidOutAsDesigned) {
     EXPECT_EQ(child<QLabel>("Label1")->palette().color(QPalette::Window), QColor(Qt::black));
     EXPECT_EQ(child<QCheckBox>("ChkAutoget")->palette().color(QPalette::Window),
               QColor(160, 10, 255));
+    EXPECT_EQ(child<QCheckBox>("ChkAutoget")->palette().color(QPalette::WindowText),
+              QApplication::palette().color(QPalette::Base));
+    EXPECT_EQ(window->textColour(Control::LblCountryName),
+              rgb(QApplication::palette().color(QPalette::WindowText)));
+    EXPECT_EQ(window->palette().color(QPalette::Window),
+              QApplication::palette().color(QPalette::Button));
+    EXPECT_EQ(combo->font().family(), "MS Sans Serif");
+    EXPECT_DOUBLE_EQ(combo->font().pointSizeF(), 8.25);
+    EXPECT_EQ(frame->font().family(), "Wingdings");
+    EXPECT_TRUE(frame->font().bold());
     EXPECT_FALSE(child<QCheckBox>("ChkAutoget")->isChecked());
     EXPECT_EQ(window->shapeFillColour(), (Rgb{224, 224, 224}));
     EXPECT_EQ(window->lineColour(), (Rgb{224, 224, 224}));
@@ -162,17 +185,37 @@ TEST_F(MainWindowTest, StackingOrder) {
     EXPECT_EQ(image.pixelColor(740, 28), QColor(224, 224, 224));
     window->setShapeFillColour({0, 222, 0});
     EXPECT_EQ(window->grab().toImage().pixelColor(740, 28), QColor(0, 222, 0));
-    EXPECT_NE(window->grab().toImage().pixelColor(200, 440), QColor(224, 224, 224));
+
+    // Down at the buttons the line shows between them, never over one.
+    window->setLineY(440 * 15);
+    window->setLineColour({255, 64, 64});
+    const QImage low = window->grab().toImage();
+    EXPECT_EQ(low.pixelColor(3, 440), QColor(255, 64, 64));
+    EXPECT_EQ(low.pixelColor(92, 440), QColor(255, 64, 64));
+    EXPECT_NE(low.pixelColor(200, 440), QColor(255, 64, 64));
 }
 
-// Tab from the result list passes over the disabled "Display time" to "Set Local time".
-TEST_F(MainWindowTest, TabOrderStartsAtTheList) {
+// Tab from the result list passes over the disabled "Display time" to "Set Local time";
+// with everything enabled, Tab visits every control in its order and comes round again.
+TEST_F(MainWindowTest, TabOrder) {
     show();
     EXPECT_EQ(QApplication::focusWidget(), child<QListWidget>("LstInfo"));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), child<QPushButton>("CmdSetLocal"));
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    EXPECT_EQ(QApplication::focusWidget(), child<QPushButton>("CmdConnection"));
+
+    window->setEnabled(Control::CmdCountry, true);
+    window->setEnabled(Control::CmbCountry, true);
+    child<QListWidget>("LstInfo")->setFocus();
+    const std::vector<QWidget*> order{
+        child<QPushButton>("CmdCountry"),    child<QPushButton>("CmdSetLocal"),
+        child<QPushButton>("CmdConnection"), child<QPushButton>("CmdCopy"),
+        child<QPushButton>("CmdCopyAll"),    child<QPushButton>("CmdAbout"),
+        child<QCheckBox>("ChkAutoget"),      child<SimpleComboBox>("CmbCountry")->editField(),
+        child<QListWidget>("LstInfo")};
+    for (QWidget* expected : order) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), expected) << expected->objectName().toStdString();
+    }
 }
 
 // T switches the watch off and on wherever the focus is; turning it off enables the three
@@ -196,6 +239,14 @@ TEST_F(MainWindowTest, TKeyTogglesTheWatch) {
     QTest::keyRelease(QApplication::focusWidget(), Qt::Key_T, Qt::ControlModifier);
     EXPECT_TRUE(window->isTimerEnabled(Timer::TmrInternetChk));
     EXPECT_FALSE(window->isEnabled(Control::CmdCopy));
+
+    QTest::keyRelease(QApplication::focusWidget(), Qt::Key_T, Qt::AltModifier);
+    EXPECT_FALSE(window->isTimerEnabled(Timer::TmrInternetChk));
+
+    // A held key repeats its releases; only the real release counts.
+    QKeyEvent repeat(QEvent::KeyRelease, Qt::Key_T, Qt::NoModifier, "t", true);
+    QApplication::sendEvent(QApplication::focusWidget(), &repeat);
+    EXPECT_FALSE(window->isTimerEnabled(Timer::TmrInternetChk));
 }
 
 // Typed into the combo's edit field, each t toggles the watch once and still reaches
@@ -208,11 +259,33 @@ TEST_F(MainWindowTest, TKeyInsideTheComboEditField) {
     edit->clear();
     ASSERT_EQ(QApplication::focusWidget(), edit);
 
-    QTest::keyClick(edit, Qt::Key_T, Qt::NoModifier);
+    QTest::keyClick(edit, 't');
     EXPECT_FALSE(window->isTimerEnabled(Timer::TmrInternetChk));
-    QTest::keyClicks(edit, "tT");
+    QTest::keyClick(edit, 't');
+    EXPECT_TRUE(window->isTimerEnabled(Timer::TmrInternetChk));
+    QTest::keyClick(edit, 'T', Qt::ShiftModifier);
     EXPECT_FALSE(window->isTimerEnabled(Timer::TmrInternetChk));
     EXPECT_EQ(edit->text(), "ttT");
+}
+
+// Typing in the combo's edit field moves the list to the first entry starting with the
+// typed text, so what is shown and what is selected cannot drift apart.
+TEST_F(MainWindowTest, ComboListFollowsTypedText) {
+    show();
+    window->setEnabled(Control::CmbCountry, true);
+    QLineEdit* edit = child<SimpleComboBox>("CmbCountry")->editField();
+    edit->setFocus();
+    edit->clear();
+    QTest::keyClicks(edit, "ind");
+    EXPECT_EQ(window->comboSelectedIndex(), 96);  // "India"
+    EXPECT_EQ(window->comboText(), "ind");
+    QTest::keyClicks(edit, "x");
+    EXPECT_EQ(window->comboSelectedIndex(), -1);
+    QTest::keyClick(edit, Qt::Key_Down);
+    EXPECT_EQ(window->comboSelectedIndex(), 0);
+    QTest::keyClick(edit, Qt::Key_Down);
+    EXPECT_EQ(window->comboSelectedIndex(), 1);
+    EXPECT_EQ(window->comboText(), "Afghanistan");
 }
 
 // Unloading closes connection, request and session in that order, each once.
