@@ -1,0 +1,148 @@
+#include "Sun.h"
+
+#include <date/tz.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <numbers>
+
+namespace zonarium {
+
+namespace {
+
+constexpr double kDegree = std::numbers::pi / 180.0;
+// Seconds the hour angle takes to advance one degree.
+constexpr double kSecondsPerDegree = 240.0;
+
+// Sun position quantities at one instant.
+struct SolarPosition {
+    // Declination, radians.
+    double declination;
+    // Equation of time, minutes (apparent minus mean solar time).
+    double equationOfTime;
+};
+
+// NOAA solar equations at `unixSeconds` (UTC seconds since 1970).
+SolarPosition solarPosition(double unixSeconds) {
+    const double julianDay = unixSeconds / 86400.0 + 2440587.5;
+    const double t = (julianDay - 2451545.0) / 36525.0;  // Julian centuries since J2000
+
+    const double meanLongitude =
+        std::fmod(280.46646 + t * (36000.76983 + t * 0.0003032), 360.0) * kDegree;
+    const double meanAnomaly = (357.52911 + t * (35999.05029 - 0.0001537 * t)) * kDegree;
+    const double eccentricity = 0.016708634 - t * (0.000042037 + 0.0000001267 * t);
+    const double center = std::sin(meanAnomaly) * (1.914602 - t * (0.004817 + 0.000014 * t)) +
+                          std::sin(2 * meanAnomaly) * (0.019993 - 0.000101 * t) +
+                          std::sin(3 * meanAnomaly) * 0.000289;
+    const double trueLongitude = meanLongitude / kDegree + center;
+    const double omega = (125.04 - 1934.136 * t) * kDegree;
+    const double apparentLongitude =
+        (trueLongitude - 0.00569 - 0.00478 * std::sin(omega)) * kDegree;
+    const double meanObliquity =
+        23.0 + (26.0 + (21.448 - t * (46.815 + t * (0.00059 - t * 0.001813))) / 60.0) / 60.0;
+    const double obliquity = (meanObliquity + 0.00256 * std::cos(omega)) * kDegree;
+
+    SolarPosition position{};
+    position.declination = std::asin(std::sin(obliquity) * std::sin(apparentLongitude));
+    const double y = std::pow(std::tan(obliquity / 2), 2);
+    position.equationOfTime =
+        4.0 / kDegree *
+        (y * std::sin(2 * meanLongitude) - 2 * eccentricity * std::sin(meanAnomaly) +
+         4 * eccentricity * y * std::sin(meanAnomaly) * std::cos(2 * meanLongitude) -
+         0.5 * y * y * std::sin(4 * meanLongitude) -
+         1.25 * eccentricity * eccentricity * std::sin(2 * meanAnomaly));
+    return position;
+}
+
+// Angle in degrees brought into [-180, 180).
+double wrapDegrees(double angle) {
+    angle = std::fmod(angle + 180.0, 360.0);
+    if (angle < 0) {
+        angle += 360.0;
+    }
+    return angle - 180.0;
+}
+
+// Local hour angle of the sun in degrees, [-180, 180), 0 at transit, negative before it.
+double hourAngle(double unixSeconds, double longitude, const SolarPosition& position) {
+    const double utcMinutes = std::fmod(unixSeconds, 86400.0) / 60.0;
+    return wrapDegrees((utcMinutes + position.equationOfTime + 4.0 * longitude) / 4.0 - 180.0);
+}
+
+// Cosine of the hour angle at which the sun stands at kSunriseAltitude; outside [-1, 1]
+// when it never does that day.
+double crossingCosine(double latitude, double declination) {
+    const double phi = latitude * kDegree;
+    return (std::sin(kSunriseAltitude * kDegree) - std::sin(phi) * std::sin(declination)) /
+           (std::cos(phi) * std::cos(declination));
+}
+
+// The crossing on the side `sign` of the transit (-1 rising, +1 setting), found by
+// re-evaluating the sun's position at each estimate.
+SunEvent crossing(double latitude, double longitude, double transit, double sign) {
+    double at = transit;
+    SunEvent event;
+    for (int round = 0; round < 6; ++round) {
+        const SolarPosition position = solarPosition(at);
+        const double cosine = crossingCosine(latitude, position.declination);
+        if (cosine < -1.0 || cosine > 1.0) {
+            event.kind = cosine < -1.0 ? SunEventKind::StaysUp : SunEventKind::StaysDown;
+            return event;
+        }
+        const double target = sign * std::acos(cosine) / kDegree;
+        const double step = wrapDegrees(target - hourAngle(at, longitude, position));
+        at += step * kSecondsPerDegree;
+        if (std::fabs(step) * kSecondsPerDegree < 0.5) {
+            break;
+        }
+    }
+    event.kind = SunEventKind::Crossing;
+    event.at = Instant{std::chrono::seconds{std::llround(at)}};
+    return event;
+}
+
+}  // namespace
+
+SunDay sunDay(double latitude, double longitude, const date::time_zone& zone,
+              date::local_days localDate) {
+    const date::local_seconds localNoon{localDate + std::chrono::hours{12}};
+    double transit = static_cast<double>(
+        zone.to_sys(localNoon, date::choose::earliest).time_since_epoch().count());
+    for (int round = 0; round < 3; ++round) {
+        transit -= hourAngle(transit, longitude, solarPosition(transit)) * kSecondsPerDegree;
+    }
+    // Exactly at a pole the hour angle is undefined; nudge the latitude off it.
+    const double safeLatitude = std::clamp(latitude, -89.9999, 89.9999);
+    return SunDay{crossing(safeLatitude, longitude, transit, -1.0),
+                  crossing(safeLatitude, longitude, transit, +1.0)};
+}
+
+std::string formatSunEvent(const SunEvent& event, const date::time_zone& zone,
+                           date::local_days localDate) {
+    switch (event.kind) {
+        case SunEventKind::StaysUp:
+            return kSunStaysUpText;
+        case SunEventKind::StaysDown:
+            return kSunStaysDownText;
+        case SunEventKind::Crossing:
+            break;
+    }
+    const auto minute = date::round<std::chrono::minutes>(event.at);
+    const auto local = zone.to_local(minute);
+    const auto day = date::floor<date::days>(local);
+    const date::hh_mm_ss<std::chrono::minutes> clock{
+        date::floor<std::chrono::minutes>(local - day)};
+    const long dayShift = (day - localDate).count();
+    char text[32];
+    if (dayShift == 0) {
+        std::snprintf(text, sizeof text, "%02d:%02d", static_cast<int>(clock.hours().count()),
+                      static_cast<int>(clock.minutes().count()));
+    } else {
+        std::snprintf(text, sizeof text, "%02d:%02d %+ldd", static_cast<int>(clock.hours().count()),
+                      static_cast<int>(clock.minutes().count()), dayShift);
+    }
+    return text;
+}
+
+}  // namespace zonarium

@@ -1,0 +1,276 @@
+#include "ZonariumServer.h"
+
+#include <httplib.h>
+#include <sys/socket.h>
+
+#include <charconv>
+#include <cstdio>
+
+namespace zonarium {
+
+// httplib's server with a listen backlog wide enough for bursts of connections.
+class ZonariumServer::Front : public httplib::Server {
+public:
+    // Re-issues listen() on the bound socket with the system's largest backlog.
+    void widenBacklog() {
+        const auto socket = svr_sock_.load();
+        if (socket != INVALID_SOCKET) {
+            ::listen(socket, SOMAXCONN);
+        }
+    }
+};
+
+struct ZonariumServer::CacheSlot {
+    // Guards `parts` and `minute`; held while a stale entry is re-rendered.
+    std::mutex mutex;
+    // Last rendered parts; null before the first request.
+    std::shared_ptr<const PageParts> parts;
+    // The minute `parts` was rendered for.
+    Instant minute;
+};
+
+namespace {
+
+constexpr const char* kPagePath = "/cgi-bin/wt.cgi";
+
+// Reason phrase of the statuses the service sends.
+const char* reasonPhrase(int status) {
+    switch (status) {
+        case 400:
+            return "Bad Request";
+        case 404:
+            return "Not Found";
+        case 405:
+            return "Method Not Allowed";
+        case 414:
+            return "URI Too Long";
+        case 431:
+            return "Request Header Fields Too Large";
+        default:
+            return "Error";
+    }
+}
+
+// A short error page naming the status and the reason.
+void setErrorPage(httplib::Response& response, int status, std::string_view reason) {
+    response.status = status;
+    std::string body = "<HTML><HEAD><TITLE>Zonarium</TITLE></HEAD><BODY>\n<H3>";
+    body += std::to_string(status);
+    body += ' ';
+    body += reasonPhrase(status);
+    body += "</H3>\n<P>";
+    body += reason;
+    body += "</P>\n</BODY></HTML>\n";
+    response.body = std::move(body);
+    response.set_header("Content-Type", kPageContentType);
+}
+
+// Country code parsed from the `land` value: -1 when it is not a decimal number, 0 when it
+// is one outside 1..kLastLand.
+int parseLand(std::string_view text) {
+    if (text.empty()) {
+        return -1;
+    }
+    for (const char c : text) {
+        if (c < '0' || c > '9') {
+            return -1;
+        }
+    }
+    int land = 0;
+    const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), land);
+    if (ec != std::errc() || land < kFirstLand || land > kLastLand) {
+        return 0;
+    }
+    return land;
+}
+
+// `text` with bytes outside printable ASCII, quotes and backslashes written as \xHH,
+// cut to `limit` bytes with "..." appended.
+std::string logSafe(std::string_view text, std::size_t limit) {
+    std::string out;
+    for (const unsigned char c : text.substr(0, limit)) {
+        if (c < 0x20 || c >= 0x7F || c == '"' || c == '\\') {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", c);
+            out += hex;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    if (text.size() > limit) {
+        out += "...";
+    }
+    return out;
+}
+
+std::size_t headerBlockSize(const httplib::Headers& headers) {
+    std::size_t size = 0;
+    for (const auto& [name, value] : headers) {
+        size += name.size() + value.size() + 4;  // ": " and CR LF
+    }
+    return size;
+}
+
+}  // namespace
+
+Instant systemNow() {
+    return date::floor<std::chrono::seconds>(std::chrono::system_clock::now());
+}
+
+void logToStdout(std::string_view line) {
+    static std::mutex mutex;
+    const std::lock_guard lock(mutex);
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+ZonariumServer::ZonariumServer(const CityTable& table, ServerOptions options, Clock clock,
+                               LogSink log)
+    : m_table(table),
+      m_options(options),
+      m_clock(std::move(clock)),
+      m_log(std::move(log)),
+      m_front(std::make_unique<Front>()) {
+    for (auto& slot : m_cache) {
+        slot = std::make_unique<CacheSlot>();
+    }
+    const auto threads = static_cast<std::size_t>(std::max(1, m_options.threads));
+    m_front->new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
+    m_front->set_tcp_nodelay(true);
+    m_front->set_read_timeout(m_options.ioTimeout.count());
+    m_front->set_write_timeout(m_options.ioTimeout.count());
+    m_front->set_keep_alive_timeout(m_options.keepAliveTimeout.count());
+    m_front->set_keep_alive_max_count(m_options.keepAliveMaxRequests);
+    m_front->set_payload_max_length(64 * 1024);
+
+    m_front->set_pre_routing_handler(
+        [this](const httplib::Request& request, httplib::Response& response) {
+            if (request.method != "GET" && request.method != "HEAD") {
+                setErrorPage(response, 405, "Only GET and HEAD are served.");
+                response.set_header("Allow", "GET, HEAD");
+                response.set_header("Connection", "close");
+                return httplib::Server::HandlerResponse::Handled;
+            }
+            if (request.target.size() > m_options.maxTargetBytes) {
+                setErrorPage(response, 414, "The request target is too long.");
+                return httplib::Server::HandlerResponse::Handled;
+            }
+            if (headerBlockSize(request.headers) > m_options.maxHeaderBytes) {
+                setErrorPage(response, 431, "The request header block is too large.");
+                return httplib::Server::HandlerResponse::Handled;
+            }
+            return httplib::Server::HandlerResponse::Unhandled;
+        });
+    m_front->Get(kPagePath, [this](const httplib::Request& request, httplib::Response& response) {
+        handlePage(request, response);
+    });
+    m_front->set_error_handler(httplib::Server::HandlerWithResponse(
+        [](const httplib::Request& request, httplib::Response& response) {
+            if (!response.body.empty()) {
+                return httplib::Server::HandlerResponse::Unhandled;
+            }
+            // The library answers 400 by itself when a header line exceeds its limit: the
+            // request line was read (method, target and version set) but the request never
+            // reached routing (no peer address yet).
+            if (response.status == 400 && !request.version.empty() && !request.target.empty() &&
+                request.remote_addr.empty()) {
+                setErrorPage(response, 431, "A request header line is too long.");
+                return httplib::Server::HandlerResponse::Handled;
+            }
+            setErrorPage(response, response.status,
+                         response.status == 404 ? "No such page." : "The request was refused.");
+            return httplib::Server::HandlerResponse::Handled;
+        }));
+    m_front->set_logger([this](const httplib::Request& request, const httplib::Response& response) {
+        if (!m_log) {
+            return;
+        }
+        std::string line = logSafe(request.remote_addr, 64);
+        line += " [";
+        line += date::format("%FT%TZ", m_clock());
+        line += "] \"";
+        line += logSafe(request.method, 16);
+        line += ' ';
+        line += logSafe(request.target, 512);
+        line += ' ';
+        line += logSafe(request.version, 16);
+        line += "\" ";
+        line += std::to_string(response.status);
+        line += ' ';
+        line += std::to_string(response.body.size());
+        m_log(line);
+    });
+}
+
+ZonariumServer::~ZonariumServer() {
+    stop();
+}
+
+bool ZonariumServer::bind(const std::string& host, int port) {
+    if (port == 0) {
+        const int bound = m_front->bind_to_any_port(host);
+        if (bound <= 0) {
+            return false;
+        }
+        m_port = bound;
+    } else {
+        if (!m_front->bind_to_port(host, port)) {
+            return false;
+        }
+        m_port = port;
+    }
+    m_front->widenBacklog();
+    return true;
+}
+
+bool ZonariumServer::run() {
+    return m_port != 0 && m_front->listen_after_bind();
+}
+
+void ZonariumServer::stop() {
+    m_front->stop();
+}
+
+std::shared_ptr<const PageParts> ZonariumServer::partsFor(int land, Instant now) {
+    const Instant minute = date::floor<std::chrono::minutes>(now);
+    CacheSlot& slot = *m_cache[static_cast<std::size_t>(land)];
+    const std::lock_guard lock(slot.mutex);
+    if (!slot.parts || slot.minute != minute) {
+        slot.parts = std::make_shared<const PageParts>(renderPageParts(land, minute, m_table));
+        slot.minute = minute;
+    }
+    return slot.parts;
+}
+
+void ZonariumServer::handlePage(const httplib::Request& request, httplib::Response& response) {
+    if (request.get_param_value_count("land") != 1) {
+        setErrorPage(response, 400, "Exactly one land parameter is required.");
+        return;
+    }
+    const int land = parseLand(request.get_param_value("land"));
+    if (land < 0) {
+        setErrorPage(response, 400, "The land parameter must be a country number.");
+        return;
+    }
+    if (land == 0 || m_table.places(land).empty()) {
+        setErrorPage(response, 404, "No places are known for this country number.");
+        return;
+    }
+    std::string identifier = request.get_param_value("ID");
+    if (!isWellFormedIdentifier(identifier)) {
+        identifier = newIdentifier();
+    }
+    const auto parts = partsFor(land, m_clock());
+    std::string page;
+    page.reserve(parts->head.size() + identifier.size() + parts->tail.size());
+    page += parts->head;
+    page += identifier;
+    page += parts->tail;
+    response.status = 200;
+    response.body = std::move(page);
+    response.set_header("Content-Type", kPageContentType);
+    response.set_header("Cache-Control", "no-store");
+}
+
+}  // namespace zonarium
