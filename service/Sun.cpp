@@ -128,7 +128,8 @@ std::string formatSunEvent(const SunEvent& event, const date::time_zone& zone,
         case SunEventKind::Crossing:
             break;
     }
-    const auto minute = date::round<std::chrono::minutes>(event.at);
+    // Nearest minute, half a minute rounding up.
+    const auto minute = date::floor<std::chrono::minutes>(event.at + std::chrono::seconds{30});
     const auto local = zone.to_local(minute);
     const auto day = date::floor<date::days>(local);
     const date::hh_mm_ss<std::chrono::minutes> clock{

@@ -31,7 +31,8 @@ struct ZonariumServer::CacheSlot {
 
 namespace {
 
-constexpr const char* kPagePath = "/cgi-bin/wt.cgi";
+// Route pattern (a regular expression) of the page path /cgi-bin/wt.cgi.
+constexpr const char* kPagePath = R"(/cgi-bin/wt\.cgi)";
 
 // Reason phrase of the statuses the service sends.
 const char* reasonPhrase(int status) {
@@ -103,6 +104,17 @@ std::string logSafe(std::string_view text, std::size_t limit) {
     return out;
 }
 
+// True for the methods whose request line the library accepts.
+bool isKnownMethod(std::string_view method) {
+    for (const char* known :
+         {"GET", "HEAD", "POST", "PUT", "DELETE", "CONNECT", "OPTIONS", "TRACE", "PATCH", "PRI"}) {
+        if (method == known) {
+            return true;
+        }
+    }
+    return false;
+}
+
 std::size_t headerBlockSize(const httplib::Headers& headers) {
     std::size_t size = 0;
     for (const auto& [name, value] : headers) {
@@ -154,10 +166,12 @@ ZonariumServer::ZonariumServer(const CityTable& table, ServerOptions options, Cl
             }
             if (request.target.size() > m_options.maxTargetBytes) {
                 setErrorPage(response, 414, "The request target is too long.");
+                response.set_header("Connection", "close");
                 return httplib::Server::HandlerResponse::Handled;
             }
             if (headerBlockSize(request.headers) > m_options.maxHeaderBytes) {
                 setErrorPage(response, 431, "The request header block is too large.");
+                response.set_header("Connection", "close");
                 return httplib::Server::HandlerResponse::Handled;
             }
             return httplib::Server::HandlerResponse::Unhandled;
@@ -171,12 +185,17 @@ ZonariumServer::ZonariumServer(const CityTable& table, ServerOptions options, Cl
                 return httplib::Server::HandlerResponse::Unhandled;
             }
             // The library answers 400 by itself when a header line exceeds its limit: the
-            // request line was read (method, target and version set) but the request never
-            // reached routing (no peer address yet).
-            if (response.status == 400 && !request.version.empty() && !request.target.empty() &&
-                request.remote_addr.empty()) {
-                setErrorPage(response, 431, "A request header line is too long.");
-                return httplib::Server::HandlerResponse::Handled;
+            // request line was valid but the request never reached routing, which is where
+            // the peer address is filled in.
+            if (request.remote_addr.empty()) {
+                // Refused before routing: the stream may be out of step, so it is closed.
+                response.set_header("Connection", "close");
+                if (response.status == 400 && isKnownMethod(request.method) &&
+                    !request.target.empty() &&
+                    (request.version == "HTTP/1.1" || request.version == "HTTP/1.0")) {
+                    setErrorPage(response, 431, "A request header line is too long.");
+                    return httplib::Server::HandlerResponse::Handled;
+                }
             }
             setErrorPage(response, response.status,
                          response.status == 404 ? "No such page." : "The request was refused.");
