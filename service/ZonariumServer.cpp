@@ -1,16 +1,24 @@
 #include "ZonariumServer.h"
 
+#include "GuardedConnection.h"
+
 #include <httplib.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <charconv>
 #include <cstdio>
 
 namespace zonarium {
 
-// httplib's server with a listen backlog wide enough for bursts of connections.
+// httplib's server with a wide listen backlog, serving each connection through a
+// GuardedConnection so that request heads are bounded before the library reads them.
 class ZonariumServer::Front : public httplib::Server {
 public:
+    explicit Front(ZonariumServer& owner) : m_owner(owner) {}
+
     // Re-issues listen() on the bound socket with the system's largest backlog.
     void widenBacklog() {
         const auto socket = svr_sock_.load();
@@ -18,6 +26,12 @@ public:
             ::listen(socket, SOMAXCONN);
         }
     }
+
+private:
+    bool process_and_close_socket(socket_t socket) override;
+
+    // The server whose settings and log apply.
+    ZonariumServer& m_owner;
 };
 
 struct ZonariumServer::CacheSlot {
@@ -30,6 +44,9 @@ struct ZonariumServer::CacheSlot {
 };
 
 namespace {
+
+// Set on a worker thread when the response just written ends its connection.
+thread_local bool t_closeAfterResponse = false;
 
 // Route pattern (a regular expression) of the page path /cgi-bin/wt.cgi.
 constexpr const char* kPagePath = R"(/cgi-bin/wt\.cgi)";
@@ -52,9 +69,8 @@ const char* reasonPhrase(int status) {
     }
 }
 
-// A short error page naming the status and the reason.
-void setErrorPage(httplib::Response& response, int status, std::string_view reason) {
-    response.status = status;
+// A short page naming the status and the reason.
+std::string errorPageBody(int status, std::string_view reason) {
     std::string body = "<HTML><HEAD><TITLE>Zonarium</TITLE></HEAD><BODY>\n<H3>";
     body += std::to_string(status);
     body += ' ';
@@ -62,7 +78,13 @@ void setErrorPage(httplib::Response& response, int status, std::string_view reas
     body += "</H3>\n<P>";
     body += reason;
     body += "</P>\n</BODY></HTML>\n";
-    response.body = std::move(body);
+    return body;
+}
+
+// Makes `response` a short error page.
+void setErrorPage(httplib::Response& response, int status, std::string_view reason) {
+    response.status = status;
+    response.body = errorPageBody(status, reason);
     response.set_header("Content-Type", kPageContentType);
 }
 
@@ -143,17 +165,12 @@ ZonariumServer::ZonariumServer(const CityTable& table, ServerOptions options, Cl
       m_options(options),
       m_clock(std::move(clock)),
       m_log(std::move(log)),
-      m_front(std::make_unique<Front>()) {
+      m_front(std::make_unique<Front>(*this)) {
     for (auto& slot : m_cache) {
         slot = std::make_unique<CacheSlot>();
     }
     const auto threads = static_cast<std::size_t>(std::max(1, m_options.threads));
     m_front->new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
-    m_front->set_tcp_nodelay(true);
-    m_front->set_read_timeout(m_options.ioTimeout.count());
-    m_front->set_write_timeout(m_options.ioTimeout.count());
-    m_front->set_keep_alive_timeout(m_options.keepAliveTimeout.count());
-    m_front->set_keep_alive_max_count(m_options.keepAliveMaxRequests);
     m_front->set_payload_max_length(64 * 1024);
 
     m_front->set_pre_routing_handler(
@@ -202,23 +219,13 @@ ZonariumServer::ZonariumServer(const CityTable& table, ServerOptions options, Cl
             return httplib::Server::HandlerResponse::Handled;
         }));
     m_front->set_logger([this](const httplib::Request& request, const httplib::Response& response) {
-        if (!m_log) {
-            return;
-        }
-        std::string line = logSafe(request.remote_addr, 64);
-        line += " [";
-        line += date::format("%FT%TZ", m_clock());
-        line += "] \"";
-        line += logSafe(request.method, 16);
-        line += ' ';
-        line += logSafe(request.target, 512);
-        line += ' ';
-        line += logSafe(request.version, 16);
-        line += "\" ";
-        line += std::to_string(response.status);
-        line += ' ';
-        line += std::to_string(response.body.size());
-        m_log(line);
+        t_closeAfterResponse = response.get_header_value("Connection") == "close";
+        std::string requestLine = request.method;
+        requestLine += ' ';
+        requestLine += request.target;
+        requestLine += ' ';
+        requestLine += request.version;
+        logRequest(request.remote_addr, requestLine, response.status, response.body.size());
     });
 }
 
@@ -249,6 +256,85 @@ bool ZonariumServer::run() {
 
 void ZonariumServer::stop() {
     m_front->stop();
+}
+
+bool ZonariumServer::Front::process_and_close_socket(socket_t socket) {
+    const int one = 1;
+    ::setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    const ServerOptions& options = m_owner.m_options;
+    ConnectionLimits limits;
+    limits.maxRequestLine = options.maxRequestLineBytes;
+    limits.maxHead = options.maxHeadBytes;
+    limits.ioTimeout = options.ioTimeout;
+    limits.headTimeout = options.headTimeout;
+    GuardedConnection connection(socket, limits);
+    const auto stopping = [this] { return svr_sock_.load() == INVALID_SOCKET; };
+
+    for (std::size_t served = 0; served < options.keepAliveMaxRequests; ++served) {
+        const auto idle = served == 0 ? std::chrono::milliseconds(options.ioTimeout)
+                                      : std::chrono::milliseconds(options.keepAliveTimeout);
+        const auto head = connection.awaitHead(idle, stopping);
+        if (head == GuardedConnection::Head::Gone) {
+            break;
+        }
+        if (head != GuardedConnection::Head::Ready) {
+            m_owner.refuse(connection, head == GuardedConnection::Head::LineTooLong ? 414 : 431);
+            connection.drainBeforeClose();
+            break;
+        }
+        const bool last = served + 1 == options.keepAliveMaxRequests || stopping();
+        bool clientCloses = false;
+        t_closeAfterResponse = false;
+        if (!process_request(connection, last, clientCloses, nullptr) || clientCloses) {
+            break;
+        }
+        if (t_closeAfterResponse) {
+            connection.drainBeforeClose();
+            break;
+        }
+    }
+    ::shutdown(socket, SHUT_RDWR);
+    ::close(socket);
+    return true;
+}
+
+void ZonariumServer::refuse(GuardedConnection& connection, int status) {
+    const std::string body = errorPageBody(
+        status, status == 414 ? "The request line is too long." : "The request head is too large.");
+    std::string response = "HTTP/1.1 ";
+    response += std::to_string(status);
+    response += ' ';
+    response += reasonPhrase(status);
+    response += "\r\nConnection: close\r\nContent-Type: ";
+    response += kPageContentType;
+    response += "\r\nContent-Length: ";
+    response += std::to_string(body.size());
+    response += "\r\n\r\n";
+    response += body;
+    connection.writeAll(response);
+
+    std::string peer;
+    int port = 0;
+    connection.get_remote_ip_and_port(peer, port);
+    const std::string_view pending = connection.pending();
+    logRequest(peer, pending.substr(0, pending.find_first_of("\r\n")), status, body.size());
+}
+
+void ZonariumServer::logRequest(std::string_view peer, std::string_view requestLine, int status,
+                                std::size_t bodyBytes) {
+    if (!m_log) {
+        return;
+    }
+    std::string line = logSafe(peer, 64);
+    line += " [";
+    line += date::format("%FT%TZ", m_clock());
+    line += "] \"";
+    line += logSafe(requestLine, 600);
+    line += "\" ";
+    line += std::to_string(status);
+    line += ' ';
+    line += std::to_string(bodyBytes);
+    m_log(line);
 }
 
 std::shared_ptr<const PageParts> ZonariumServer::partsFor(int land, Instant now) {

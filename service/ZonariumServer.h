@@ -19,20 +19,28 @@ struct Response;
 
 namespace zonarium {
 
+class GuardedConnection;
+
 // Settings of the HTTP front.
 struct ServerOptions {
     // Worker threads; each serves one connection at a time, idle keep-alive included.
     int threads = 256;
     // Longest wait for the next bytes of a request, and for a blocked send.
     std::chrono::seconds ioTimeout{5};
+    // Longest time from the first byte of a request to the end of its head.
+    std::chrono::seconds headTimeout{10};
     // Longest wait for the next request on a kept-alive connection.
     std::chrono::seconds keepAliveTimeout{5};
     // Requests served on one connection before it is closed.
     std::size_t keepAliveMaxRequests = 10000;
     // Longest accepted request target (path and query), bytes; longer gets 414.
     std::size_t maxTargetBytes = 2048;
+    // Longest request line read at all, bytes; longer gets 414 without being buffered.
+    std::size_t maxRequestLineBytes = 8192;
     // Largest accepted header block (names, values, separators), bytes; larger gets 431.
     std::size_t maxHeaderBytes = 8192;
+    // Largest request head read at all, bytes; larger gets 431 without being buffered.
+    std::size_t maxHeadBytes = 16384;
 };
 
 // Source of the current instant; replaced in tests.
@@ -68,6 +76,11 @@ private:
     // One country's cached page parts and the minute they were rendered for.
     struct CacheSlot;
 
+    // Answers a request whose head broke a limit with `status`, writes its log line.
+    void refuse(GuardedConnection& connection, int status);
+    // Writes one access-log line.
+    void logRequest(std::string_view peer, std::string_view requestLine, int status,
+                    std::size_t bodyBytes);
     // Answers a request routed to the page path.
     void handlePage(const httplib::Request& request, httplib::Response& response);
     // The page parts of `land` for the minute of `now`, rendered once per minute.
