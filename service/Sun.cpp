@@ -3,6 +3,7 @@
 #include <date/tz.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <numbers>
@@ -79,14 +80,22 @@ double crossingCosine(double latitude, double declination) {
 }
 
 // The crossing on the side `sign` of the transit (-1 rising, +1 setting), found by
-// re-evaluating the sun's position at each estimate.
+// re-evaluating the sun's position at each estimate. When the sun does not reach the
+// horizon with the declination of the transit, the declination half a day later (at the
+// lower culmination, when a crossing near midnight would happen) decides.
 SunEvent crossing(double latitude, double longitude, double transit, double sign) {
     double at = transit;
+    bool triedHalfDay = false;
     SunEvent event;
-    for (int round = 0; round < 6; ++round) {
+    for (int round = 0; round < 8; ++round) {
         const SolarPosition position = solarPosition(at);
         const double cosine = crossingCosine(latitude, position.declination);
         if (cosine < -1.0 || cosine > 1.0) {
+            if (!triedHalfDay) {
+                triedHalfDay = true;
+                at = transit + sign * 43200.0;
+                continue;
+            }
             event.kind = cosine < -1.0 ? SunEventKind::StaysUp : SunEventKind::StaysDown;
             return event;
         }
@@ -102,20 +111,83 @@ SunEvent crossing(double latitude, double longitude, double transit, double sign
     return event;
 }
 
-}  // namespace
-
-SunDay sunDay(double latitude, double longitude, const date::time_zone& zone,
-              date::local_days localDate) {
+// Solar transit nearest local noon of `localDate`, seconds since 1970.
+double transitNear(double longitude, const date::time_zone& zone, date::local_days localDate) {
     const date::local_seconds localNoon{localDate + std::chrono::hours{12}};
     double transit = static_cast<double>(
         zone.to_sys(localNoon, date::choose::earliest).time_since_epoch().count());
     for (int round = 0; round < 3; ++round) {
         transit -= hourAngle(transit, longitude, solarPosition(transit)) * kSecondsPerDegree;
     }
+    return transit;
+}
+
+// Local date of a crossing.
+date::local_days localDateOf(const SunEvent& event, const date::time_zone& zone) {
+    return date::floor<date::days>(zone.to_local(event.at));
+}
+
+// True when the sun stands above kSunriseAltitude at the transit at `transit`.
+bool isUpAtTransit(double latitude, double transit) {
+    const double phi = latitude * kDegree;
+    const double declination = solarPosition(transit).declination;
+    return std::sin(phi) * std::sin(declination) + std::cos(phi) * std::cos(declination) >
+           std::sin(kSunriseAltitude * kDegree);
+}
+
+}  // namespace
+
+SunDay sunDay(double latitude, double longitude, const date::time_zone& zone,
+              date::local_days localDate) {
     // Exactly at a pole the hour angle is undefined; nudge the latitude off it.
-    const double safeLatitude = std::clamp(latitude, -89.9999, 89.9999);
-    return SunDay{crossing(safeLatitude, longitude, transit, -1.0),
-                  crossing(safeLatitude, longitude, transit, +1.0)};
+    latitude = std::clamp(latitude, -89.9999, 89.9999);
+    // Solar days of the previous, this and the next local date: near the polar circles and
+    // where clocks run far from solar time, their crossings can fall on this date too.
+    struct SolarDay {
+        double transit;
+        SunEvent rise;
+        SunEvent set;
+    };
+    std::array<SolarDay, 3> days{};
+    for (int i = 0; i < 3; ++i) {
+        SolarDay& day = days[static_cast<std::size_t>(i)];
+        day.transit = transitNear(longitude, zone, localDate + date::days{i - 1});
+        day.rise = crossing(latitude, longitude, day.transit, -1.0);
+        day.set = crossing(latitude, longitude, day.transit, +1.0);
+    }
+    // The first crossing of a kind on this date, if any.
+    const auto firstOnDate = [&](SunEvent SolarDay::*kind) -> const SunEvent* {
+        const SunEvent* first = nullptr;
+        for (const SolarDay& day : days) {
+            const SunEvent& event = day.*kind;
+            if (event.kind == SunEventKind::Crossing && localDateOf(event, zone) == localDate &&
+                (first == nullptr || event.at < first->at)) {
+                first = &event;
+            }
+        }
+        return first;
+    };
+    const SunEvent* rise = firstOnDate(&SolarDay::rise);
+    const SunEvent* set = firstOnDate(&SolarDay::set);
+    if (rise == nullptr && set == nullptr) {
+        // No crossing all day: the sun stays on one side of the horizon throughout.
+        const SunEventKind side = isUpAtTransit(latitude, days[1].transit)
+                                      ? SunEventKind::StaysUp
+                                      : SunEventKind::StaysDown;
+        return SunDay{SunEvent{side, {}}, SunEvent{side, {}}};
+    }
+    // A kind missing from this date while the other occurs: this solar day's crossing,
+    // which lies on a neighbouring date, or failing that a neighbour's.
+    const auto nearest = [&](SunEvent SolarDay::*kind) {
+        for (const std::size_t i : {1u, 0u, 2u}) {
+            if ((days[i].*kind).kind == SunEventKind::Crossing) {
+                return days[i].*kind;
+            }
+        }
+        return days[1].*kind;
+    };
+    return SunDay{rise != nullptr ? *rise : nearest(&SolarDay::rise),
+                  set != nullptr ? *set : nearest(&SolarDay::set)};
 }
 
 std::string formatSunEvent(const SunEvent& event, const date::time_zone& zone,

@@ -35,10 +35,12 @@ struct SunDay {
 // Solar altitude of the rise and set, in degrees: refraction and the sun's radius.
 inline constexpr double kSunriseAltitude = -0.833;
 
-// Sunrise and sunset around the solar transit nearest local noon of `localDate` at the
-// place (latitude, longitude in degrees, east and north positive), by the NOAA solar
-// equations iterated at the event time. A crossing may fall on the previous or next local
-// date where the zone's clock runs far from solar time or near the polar circles.
+// Sunrise and sunset of `localDate` at the place (latitude, longitude in degrees, north
+// and east positive), by the NOAA solar equations iterated at the event time: the first
+// crossing of each kind within that local date. When the date has none of a kind although
+// the sun crosses the horizon that day, the crossing of the solar day whose transit is
+// nearest local noon is given; it then lies on the previous or next local date (near the
+// polar circles, or where the zone's clock runs far from solar time).
 SunDay sunDay(double latitude, double longitude, const date::time_zone& zone,
               date::local_days localDate);
 
