@@ -225,7 +225,8 @@ ZonariumServer::ZonariumServer(const CityTable& table, ServerOptions options, Cl
         requestLine += request.target;
         requestLine += ' ';
         requestLine += request.version;
-        logRequest(request.remote_addr, requestLine, response.status, response.body.size());
+        logRequest(request.remote_addr, requestLine, response.status,
+                   response.body.empty() ? response.content_length_ : response.body.size());
     });
 }
 
@@ -366,16 +367,22 @@ void ZonariumServer::handlePage(const httplib::Request& request, httplib::Respon
     if (!isWellFormedIdentifier(identifier)) {
         identifier = newIdentifier();
     }
-    const auto parts = partsFor(land, m_clock());
-    std::string page;
-    page.reserve(parts->head.size() + identifier.size() + parts->tail.size());
-    page += parts->head;
-    page += identifier;
-    page += parts->tail;
+    // The cached parts are sent from where they are; only head and identifier are joined.
+    auto parts = partsFor(land, m_clock());
+    std::string prefix = parts->head + identifier;
+    const std::size_t length = prefix.size() + parts->tail.size();
     response.status = 200;
-    response.body = std::move(page);
-    response.set_header("Content-Type", kPageContentType);
     response.set_header("Cache-Control", "no-store");
+    response.set_content_provider(
+        length, kPageContentType,
+        [parts = std::move(parts), prefix = std::move(prefix)](std::size_t offset, std::size_t,
+                                                               httplib::DataSink& sink) {
+            if (offset < prefix.size()) {
+                return sink.write(prefix.data() + offset, prefix.size() - offset);
+            }
+            const std::size_t at = offset - prefix.size();
+            return sink.write(parts->tail.data() + at, parts->tail.size() - at);
+        });
 }
 
 }  // namespace zonarium
