@@ -54,7 +54,8 @@ Instant systemNow();
 void logToStdout(std::string_view line);
 
 // The HTTP front: answers GET /cgi-bin/wt.cgi?cnt=..&ID=..&land=N with the country's
-// page and everything else with a short error page. The table must outlive the server.
+// page and everything else with a short error page. The table must outlive the server, and
+// run() must have returned before the server is destroyed.
 class ZonariumServer {
 public:
     ZonariumServer(const CityTable& table, ServerOptions options, Clock clock, LogSink log);
