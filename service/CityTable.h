@@ -1,0 +1,68 @@
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace date {
+class time_zone;
+}
+
+namespace zonarium {
+
+// Lowest and highest country code the client sends as `land`.
+inline constexpr int kFirstLand = 1;
+inline constexpr int kLastLand = 236;
+
+// One listed city or town.
+struct Place {
+    // Name as ISO-8859-1 bytes, unescaped; unique within its country.
+    std::string name;
+    // Latitude in degrees, north positive, -90 to 90.
+    double latitude = 0;
+    // Longitude in degrees, east positive, -180 to 180.
+    double longitude = 0;
+    // IANA zone name, e.g. "Asia/Kolkata".
+    std::string zoneName;
+    // The zone in the system tzdata; never null in a loaded table.
+    const date::time_zone* zone = nullptr;
+};
+
+// Every place of every country, in file order (by name, case ignored, within a country).
+class CityTable {
+public:
+    // Places of country `land`; empty for an unknown code or a country without places.
+    const std::vector<Place>& places(int land) const;
+    // Total number of places.
+    std::size_t size() const;
+
+    // Adds a place to country `land` (kFirstLand..kLastLand); the loader checks the rest.
+    void add(int land, Place place);
+
+private:
+    // Places per country code, index 0 unused.
+    std::array<std::vector<Place>, kLastLand + 1> m_places;
+};
+
+// Outcome of loading a table: the table, or a message naming file, line and fault.
+struct CityTableLoad {
+    // The table; empty when `error` is set.
+    CityTable table;
+    // Empty on success, else e.g. "places.tsv:12: unknown time zone \"Mars/Base\"".
+    std::string error;
+
+    explicit operator bool() const { return error.empty(); }
+};
+
+// Parses the text of a places file: ISO-8859-1 bytes, LF lines, '#' comment lines and
+// blank lines ignored, then LAND<TAB>NAME<TAB>LATITUDE<TAB>LONGITUDE<TAB>ZONE.
+// Rejects a malformed line, a code outside 1..236, a coordinate out of range, an empty
+// name or one holding control bytes, a zone the system tzdata lacks, a name repeated
+// within a country. `sourceName` only labels the messages.
+CityTableLoad parseCityTable(std::string_view text, std::string_view sourceName);
+
+// Reads and parses the file at `path`; a missing or unreadable file is an error.
+CityTableLoad loadCityTable(const std::string& path);
+
+}  // namespace zonarium

@@ -1,0 +1,157 @@
+// zonariumd: the time-information service. Serves GET /cgi-bin/wt.cgi?cnt=..&ID=..&land=N.
+
+#include "CityTable.h"
+#include "ZonariumServer.h"
+
+#include <signal.h>
+#include <time.h>
+
+#include <atomic>
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <thread>
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: zonariumd [--listen ADDR:PORT] [--threads N] [--data FILE]\n"
+    "Serves local time, sunrise and sunset of the cities of a country over HTTP:\n"
+    "  GET /cgi-bin/wt.cgi?cnt=..&ID=..&land=N\n"
+    "\n"
+    "  --listen ADDR:PORT  address to listen on (default 127.0.0.1:80; port 0 picks a\n"
+    "                      free one; IPv6 as [ADDR]:PORT)\n"
+    "  --threads N         worker threads, each serving one connection (default 256)\n"
+    "  --data FILE         places file (default " ZONARIUM_DEFAULT_PLACES_FILE
+    ")\n"
+    "  --help              show this text\n"
+    "\n"
+    "Writes one access-log line per request to standard output; stops on SIGINT or SIGTERM.\n";
+
+// Command-line settings.
+struct Arguments {
+    // Address to bind.
+    std::string host = "127.0.0.1";
+    // Port to bind; 0 picks a free one.
+    int port = 80;
+    // Worker threads.
+    int threads = 256;
+    // Places file.
+    std::string dataFile = ZONARIUM_DEFAULT_PLACES_FILE;
+};
+
+bool parseNumber(std::string_view text, int low, int high, int& value) {
+    const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return !text.empty() && ec == std::errc() && ptr == text.data() + text.size() && value >= low &&
+           value <= high;
+}
+
+// Splits "ADDR:PORT" or "[ADDR]:PORT".
+bool parseListen(std::string_view text, std::string& host, int& port) {
+    const auto colon = text.rfind(':');
+    if (colon == std::string_view::npos || colon == 0) {
+        return false;
+    }
+    std::string_view address = text.substr(0, colon);
+    if (address.size() >= 2 && address.front() == '[' && address.back() == ']') {
+        address = address.substr(1, address.size() - 2);
+    }
+    host = std::string(address);
+    return !host.empty() && parseNumber(text.substr(colon + 1), 0, 65535, port);
+}
+
+// Parses argv; on failure prints the reason and returns false with `exitCode` set.
+bool parseArguments(int argc, char** argv, Arguments& arguments, int& exitCode) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view option = argv[i];
+        if (option == "--help" || option == "-h") {
+            std::fputs(kUsage, stdout);
+            exitCode = 0;
+            return false;
+        }
+        if (i + 1 >= argc) {
+            std::fprintf(stderr, "zonariumd: unknown option or missing value: %s\n%s", argv[i],
+                         kUsage);
+            exitCode = 2;
+            return false;
+        }
+        const std::string_view value = argv[++i];
+        bool good = true;
+        if (option == "--listen") {
+            good = parseListen(value, arguments.host, arguments.port);
+        } else if (option == "--threads") {
+            good = parseNumber(value, 1, 4096, arguments.threads);
+        } else if (option == "--data") {
+            arguments.dataFile = std::string(value);
+        } else {
+            std::fprintf(stderr, "zonariumd: unknown option: %s\n%s", argv[i - 1], kUsage);
+            exitCode = 2;
+            return false;
+        }
+        if (!good) {
+            std::fprintf(stderr, "zonariumd: bad value for %s: %s\n", argv[i - 1], argv[i]);
+            exitCode = 2;
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Arguments arguments;
+    int exitCode = 0;
+    if (!parseArguments(argc, argv, arguments, exitCode)) {
+        return exitCode;
+    }
+
+    const zonarium::CityTableLoad load = zonarium::loadCityTable(arguments.dataFile);
+    if (!load) {
+        std::fprintf(stderr, "zonariumd: %s\n", load.error.c_str());
+        return 1;
+    }
+
+    // SIGINT and SIGTERM are taken by one waiting thread; every other thread blocks them.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+
+    zonarium::ServerOptions options;
+    options.threads = arguments.threads;
+    zonarium::ZonariumServer server(load.table, options, zonarium::systemNow,
+                                    zonarium::logToStdout);
+    if (!server.bind(arguments.host, arguments.port)) {
+        std::fprintf(stderr, "zonariumd: cannot listen on %s:%d: %s\n", arguments.host.c_str(),
+                     arguments.port, std::strerror(errno));
+        return 1;
+    }
+    std::printf("zonariumd: %zu places, listening on %s:%d\n", load.table.size(),
+                arguments.host.c_str(), server.port());
+    std::fflush(stdout);
+
+    std::atomic<bool> finished{false};
+    std::atomic<bool> stopRequested{false};
+    std::thread waiter([&] {
+        const timespec poll{0, 200'000'000};
+        while (!finished.load()) {
+            if (sigtimedwait(&stopSignals, nullptr, &poll) > 0) {
+                stopRequested = true;
+                server.stop();
+                return;
+            }
+        }
+    });
+    const bool served = server.run();
+    finished = true;
+    waiter.join();
+    std::printf("zonariumd: stopped\n");
+    std::fflush(stdout);
+    return served || stopRequested ? 0 : 1;
+}

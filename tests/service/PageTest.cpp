@@ -1,0 +1,110 @@
+#include "Page.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace zonarium {
+namespace {
+
+using test::at;
+
+// India at 2026-12-07 04:45:00Z (10:15 IST), the whole page byte for byte.
+TEST(PageTest, IndiaPageBytes) {
+    const std::string page =
+        renderPage(76, at("2026-12-07T04:45:00Z"), test::fixtureTable(), "Abc123xyZ");
+    const std::string expected =
+        "<HTML><HEAD><TITLE>Zonarium time information</TITLE></HEAD><BODY>\n"
+        "<A HREF=\"/cgi-bin/wt.cgi?ID=Abc123xyZ&land=76\">Refresh</A>\n"
+        "<H3>Time information for selected cities and towns</H3>\n"
+        "<TABLE CELLPADDING=4>\n"
+        "<TR><TH>City/Town</TH><TH>Local time</TH><TH>UTC offset</TH><TH>Sunrise</TH>"
+        "<TH>Sunset</TH></TR>\n"
+        "<TR><TD VALIGN=Top>Agra</TD><TD>Mon 07 Dec 2026 10:15 IST</TD><TD>UTC+05:30</TD>"
+        "<TD>06:54</TD><TD>17:24</TD></TR>\n"
+        "<TR><TD VALIGN=Top>Delhi</TD><TD>Mon 07 Dec 2026 10:15 IST</TD><TD>UTC+05:30</TD>"
+        "<TD>07:01</TD><TD>17:24</TD></TR>\n"
+        "<TR><TD VALIGN=Top>M\xFCnster &amp; &lt;Sons&gt;</TD><TD>Mon 07 Dec 2026 10:15 IST</TD>"
+        "<TD>UTC+05:30</TD><TD>06:59</TD><TD>18:01</TD></TR>\n"
+        "</TABLE>\n"
+        "</BODY></HTML>\n";
+    EXPECT_EQ(page, expected);
+}
+
+// The page depends on the instant only to the minute (2026-12-07 04:45:00Z..04:45:59Z).
+TEST(PageTest, SameBytesWithinAMinute) {
+    const CityTable& table = test::fixtureTable();
+    const PageParts first = renderPageParts(224, at("2026-12-07T04:45:00Z"), table);
+    const PageParts last = renderPageParts(224, at("2026-12-07T04:45:59Z"), table);
+    const PageParts next = renderPageParts(224, at("2026-12-07T04:46:00Z"), table);
+    EXPECT_EQ(first.head, last.head);
+    EXPECT_EQ(first.tail, last.tail);
+    EXPECT_NE(first.tail, next.tail);
+}
+
+// The client's cut, quoting and XML load succeed on every fixture country, also where a
+// name holds & < > or the letters "Top"; the cells keep the widths the client lists.
+TEST(PageTest, ClientParsesEveryFixturePage) {
+    const CityTable& table = test::fixtureTable();
+    for (const char* instant : {"2026-12-07T04:45:00Z", "2026-06-21T12:00:00Z"}) {
+        for (int land = kFirstLand; land <= kLastLand; ++land) {
+            if (table.places(land).empty()) {
+                continue;
+            }
+            const std::string page = renderPage(land, at(instant), table, "Abc123xyZ");
+            const auto parsed = test::parseClientXml(test::clientXml(page));
+            ASSERT_TRUE(parsed.error.empty()) << land << ": " << parsed.error;
+            ASSERT_EQ(parsed.rows.size(), table.places(land).size()) << land;
+            for (const auto& cells : parsed.rows) {
+                ASSERT_EQ(cells.size(), 5u);
+                EXPECT_LE(cells[1].size(), 28u) << cells[1];
+                EXPECT_LE(cells[3].size(), 10u) << cells[3];
+                EXPECT_LE(cells[4].size(), 10u) << cells[4];
+            }
+        }
+    }
+    const auto usa = test::parseClientXml(
+        test::clientXml(renderPage(224, at("2026-12-07T04:45:00Z"), table, "Abc123xyZ")));
+    ASSERT_EQ(usa.rows.size(), 3u);
+    EXPECT_EQ(usa.rows[2][0], "\"Top\"eka");
+    const auto india = test::parseClientXml(
+        test::clientXml(renderPage(76, at("2026-12-07T04:45:00Z"), table, "Abc123xyZ")));
+    EXPECT_EQ(india.rows[2][0], "M\xC3\xBCnster & <Sons>");  // as UTF-8 after the load
+}
+
+TEST(PageTest, EscapesOnlyTheThreeMarkupCharacters) {
+    EXPECT_EQ(escapeMarkup("A&B <C> \"D\" 'E' \xE9"), "A&amp;B &lt;C&gt; \"D\" 'E' \xE9");
+    EXPECT_EQ(escapeMarkup("&amp;"), "&amp;amp;");
+}
+
+// A country without places still gets the heading and a table with its header row.
+TEST(PageTest, CountryWithoutPlacesHasHeaderRowOnly) {
+    const std::string page = renderPage(1, at("2026-12-07T04:45:00Z"), test::fixtureTable(), "x");
+    EXPECT_NE(page.find("<A HREF=\"/cgi-bin/wt.cgi?ID=x&land=1\">"), std::string::npos);
+    EXPECT_NE(page.find("<TH>Sunset</TH></TR>\n</TABLE>\n"), std::string::npos);
+}
+
+TEST(PageTest, IdentifierForm) {
+    EXPECT_FALSE(isWellFormedIdentifier(""));
+    EXPECT_FALSE(isWellFormedIdentifier("abcdefg"));
+    EXPECT_TRUE(isWellFormedIdentifier("abcdefgh"));
+    EXPECT_TRUE(isWellFormedIdentifier(std::string(32, 'Z')));
+    EXPECT_FALSE(isWellFormedIdentifier(std::string(33, 'Z')));
+    EXPECT_FALSE(isWellFormedIdentifier("abcd-efgh"));
+    EXPECT_FALSE(isWellFormedIdentifier("abcd efgh"));
+    EXPECT_FALSE(isWellFormedIdentifier("abcd&land=7"));
+    EXPECT_FALSE(isWellFormedIdentifier("abcdefg\xE9"));
+
+    std::set<std::string> made;
+    for (int i = 0; i < 100; ++i) {
+        const std::string identifier = newIdentifier();
+        EXPECT_TRUE(isWellFormedIdentifier(identifier)) << identifier;
+        made.insert(identifier);
+    }
+    EXPECT_EQ(made.size(), 100u);
+}
+
+}  // namespace
+}  // namespace zonarium

@@ -1,0 +1,382 @@
+#include "ZonariumServer.h"
+
+#include "Page.h"
+#include "TestSupport.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <httplib.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <utility>
+
+namespace zonarium {
+namespace {
+
+using test::at;
+
+// A connected loopback socket, closed on destruction.
+class RawConnection {
+public:
+    explicit RawConnection(int port) : m_socket(::socket(AF_INET, SOCK_STREAM, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<std::uint16_t>(port));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        // A guard against a hung server, not a synchronisation: reads give up after 20 s.
+        timeval guard{20, 0};
+        ::setsockopt(m_socket, SOL_SOCKET, SO_RCVTIMEO, &guard, sizeof guard);
+        m_connected =
+            ::connect(m_socket, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    }
+    ~RawConnection() { ::close(m_socket); }
+    RawConnection(const RawConnection&) = delete;
+    RawConnection& operator=(const RawConnection&) = delete;
+
+    bool connected() const { return m_connected; }
+
+    // Sends all of `bytes`; false when the peer stopped taking them.
+    bool send(std::string_view bytes) {
+        while (!bytes.empty()) {
+            const auto sent = ::send(m_socket, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+            if (sent <= 0) {
+                return false;
+            }
+            bytes.remove_prefix(static_cast<std::size_t>(sent));
+        }
+        return true;
+    }
+
+    // Everything the server sends until it closes the connection (or the guard fires).
+    std::string readToEnd() {
+        while (receiveMore()) {
+        }
+        return std::exchange(m_pending, {});
+    }
+
+    // One response: status line, headers and a body of its Content-Length; what arrived
+    // so far when the connection ends first.
+    std::string readResponse() {
+        std::size_t headerEnd;
+        while ((headerEnd = m_pending.find("\r\n\r\n")) == std::string::npos) {
+            if (!receiveMore()) {
+                return std::exchange(m_pending, {});
+            }
+        }
+        headerEnd += 4;
+        std::size_t length = 0;
+        const auto field = m_pending.find("Content-Length: ");
+        if (field != std::string::npos && field < headerEnd) {
+            length = std::stoul(m_pending.substr(field + 16));
+        }
+        while (m_pending.size() < headerEnd + length && receiveMore()) {
+        }
+        std::string response = m_pending.substr(0, headerEnd + length);
+        m_pending.erase(0, response.size());
+        return response;
+    }
+
+private:
+    // Appends what the socket has to m_pending; false at the end of the stream.
+    bool receiveMore() {
+        char buffer[16384];
+        const auto n = ::recv(m_socket, buffer, sizeof buffer, 0);
+        if (n <= 0) {
+            return false;
+        }
+        m_pending.append(buffer, static_cast<std::size_t>(n));
+        return true;
+    }
+
+public:
+private:
+    // The socket descriptor.
+    int m_socket;
+    // Whether connect() succeeded.
+    bool m_connected = false;
+    // Bytes received but not yet handed out.
+    std::string m_pending;
+};
+
+class ServerTest : public testing::Test {
+protected:
+    // 2026-12-07 04:45:00Z, 10:15 in India.
+    const Instant m_now = at("2026-12-07T04:45:00Z");
+
+    void start(ServerOptions options = {}) {
+        m_server = std::make_unique<ZonariumServer>(
+            test::fixtureTable(), options, [this] { return m_now; },
+            [this](std::string_view line) {
+                const std::lock_guard lock(m_logMutex);
+                m_log.emplace_back(line);
+                m_logged.notify_all();
+            });
+        ASSERT_TRUE(m_server->bind("127.0.0.1", 0));
+        ASSERT_GT(m_server->port(), 0);
+        m_thread = std::thread([this] { m_server->run(); });
+    }
+
+    void TearDown() override {
+        if (m_server) {
+            m_server->stop();
+            m_thread.join();
+        }
+    }
+
+    httplib::Client client() const {
+        httplib::Client c("127.0.0.1", m_server->port());
+        c.set_read_timeout(20);
+        return c;
+    }
+
+    int status(const std::string& target) {
+        const auto reply = client().Get(target.c_str());
+        return reply ? reply->status : -1;
+    }
+
+    // Sends `request` on a new connection and returns the first response.
+    std::string exchange(std::string_view request) {
+        RawConnection connection(m_server->port());
+        EXPECT_TRUE(connection.connected());
+        connection.send(request);
+        return connection.readResponse();
+    }
+
+    std::unique_ptr<ZonariumServer> m_server;
+    std::thread m_thread;
+    // Access-log lines as written, guarded by m_logMutex.
+    std::vector<std::string> m_log;
+    std::mutex m_logMutex;
+    std::condition_variable m_logged;
+};
+
+TEST_F(ServerTest, ServesThePageWithTheIdentifierEchoed) {
+    start();
+    const auto reply = client().Get("/cgi-bin/wt.cgi?cnt=604218&ID=Abc123xyZ&land=76");
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->status, 200);
+    EXPECT_EQ(reply->get_header_value("Content-Type"), "text/html; charset=ISO-8859-1");
+    EXPECT_EQ(reply->body, renderPage(76, m_now, test::fixtureTable(), "Abc123xyZ"));
+
+    const auto head = client().Head("/cgi-bin/wt.cgi?cnt=604218&ID=Abc123xyZ&land=76");
+    ASSERT_TRUE(head);
+    EXPECT_EQ(head->status, 200);
+    EXPECT_TRUE(head->body.empty());
+}
+
+// Missing, short, long or foreign-character identifiers are replaced by a new one.
+TEST_F(ServerTest, ReplacesMalformedIdentifiers) {
+    start();
+    const std::string marker = "<A HREF=\"/cgi-bin/wt.cgi?ID=";
+    for (const std::string& sent :
+         std::vector<std::string>{"", "abc", "bad%20id%21x", std::string(33, 'a'),
+                                  "abcd%26land%3D7xx", "ab%C3%A9cdefgh"}) {
+        const auto reply = client().Get("/cgi-bin/wt.cgi?cnt=604218&ID=" + sent + "&land=76");
+        ASSERT_TRUE(reply);
+        ASSERT_EQ(reply->status, 200) << sent;
+        const auto start = reply->body.find(marker) + marker.size();
+        const std::string identifier =
+            reply->body.substr(start, reply->body.find('&', start) - start);
+        EXPECT_TRUE(isWellFormedIdentifier(identifier)) << identifier;
+        EXPECT_EQ(identifier.size(), kNewIdentifierLength);
+        EXPECT_EQ(reply->body, renderPage(76, m_now, test::fixtureTable(), identifier));
+    }
+    // No ID at all is the same as an empty one.
+    const auto reply = client().Get("/cgi-bin/wt.cgi?land=76");
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->status, 200);
+}
+
+TEST_F(ServerTest, RefusesBadCountryCodes) {
+    start();
+    const struct {
+        const char* query;
+        int status;
+    } cases[] = {
+        {"cnt=604218&ID=", 400},          {"cnt=604218&ID=&land=", 400},
+        {"cnt=604218&ID=&land=x", 400},   {"cnt=604218&ID=&land=-5", 400},
+        {"cnt=604218&ID=&land=7.0", 400}, {"cnt=604218&ID=&land=%37%36", 200},
+        {"land=76&land=77", 400},         {"cnt=604218&ID=&land=0", 404},
+        {"cnt=604218&ID=&land=237", 404}, {"cnt=604218&ID=&land=99999999999999999999", 404},
+        {"cnt=604218&ID=&land=1", 404},  // a valid code the fixture has no places for
+    };
+    for (const auto& c : cases) {
+        const auto reply = client().Get(std::string("/cgi-bin/wt.cgi?") + c.query);
+        ASSERT_TRUE(reply) << c.query;
+        EXPECT_EQ(reply->status, c.status) << c.query;
+        EXPECT_EQ(reply->get_header_value("Content-Type"), "text/html; charset=ISO-8859-1");
+        if (c.status != 200) {
+            EXPECT_NE(reply->body.find("<H3>" + std::to_string(c.status)), std::string::npos);
+        }
+    }
+}
+
+TEST_F(ServerTest, OtherPathsAndMethods) {
+    start();
+    EXPECT_EQ(status("/"), 404);
+    EXPECT_EQ(status("/cgi-bin/wtXcgi?land=76"), 404);
+    EXPECT_EQ(status("/cgi-bin/wt.cgi/more?land=76"), 404);
+    EXPECT_EQ(status("/CGI-BIN/WT.CGI?land=76"), 404);
+
+    auto c = client();
+    const auto post = c.Post("/cgi-bin/wt.cgi?land=76", "land=76", "text/plain");
+    ASSERT_TRUE(post);
+    EXPECT_EQ(post->status, 405);
+    EXPECT_EQ(post->get_header_value("Allow"), "GET, HEAD");
+    const auto del = c.Delete("/cgi-bin/wt.cgi?land=76");
+    ASSERT_TRUE(del);
+    EXPECT_EQ(del->status, 405);
+    const auto options = c.Options("/cgi-bin/wt.cgi?land=76");
+    ASSERT_TRUE(options);
+    EXPECT_EQ(options->status, 405);
+}
+
+// A refused request ends its connection: the server says so and, should the client keep
+// the connection open, sends nothing more (its body is not read as a next request).
+TEST_F(ServerTest, RefusedRequestsEndTheConnection) {
+    ServerOptions options;
+    options.keepAliveTimeout = std::chrono::seconds{1};
+    start(options);
+    RawConnection connection(m_server->port());
+    connection.send(
+        "POST /cgi-bin/wt.cgi?land=76 HTTP/1.1\r\nHost: x\r\nContent-Length: 45\r\n\r\n"
+        "GET /cgi-bin/wt.cgi?land=76 HTTP/1.1\r\nX: y\r\n\r\n");
+    const std::string reply = connection.readResponse();
+    EXPECT_EQ(reply.rfind("HTTP/1.1 405 Method Not Allowed\r\n", 0), 0u) << reply;
+    EXPECT_NE(reply.find("Connection: close\r\n"), std::string::npos);
+    EXPECT_EQ(connection.readToEnd(), "");
+}
+
+TEST_F(ServerTest, OversizedRequestLinesAndHeaders) {
+    start();
+    const std::string prefix = "/cgi-bin/wt.cgi?land=76&pad=";
+    EXPECT_EQ(status(prefix + std::string(2048 - prefix.size(), 'a')), 200);
+    EXPECT_EQ(status(prefix + std::string(2049 - prefix.size(), 'a')), 414);
+    EXPECT_EQ(status(prefix + std::string(9000, 'a')), 414);
+
+    auto c = client();
+    const auto fewHeaders = c.Get("/cgi-bin/wt.cgi?land=76", {{"X-A", std::string(3000, 'a')},
+                                                              {"X-B", std::string(3000, 'b')}});
+    ASSERT_TRUE(fewHeaders);
+    EXPECT_EQ(fewHeaders->status, 200);
+    const auto manyHeaders = c.Get("/cgi-bin/wt.cgi?land=76", {{"X-A", std::string(3000, 'a')},
+                                                               {"X-B", std::string(3000, 'b')},
+                                                               {"X-C", std::string(3000, 'c')}});
+    ASSERT_TRUE(manyHeaders);
+    EXPECT_EQ(manyHeaders->status, 431);
+
+    const std::string longLine = exchange(
+        "GET /cgi-bin/wt.cgi?land=76 HTTP/1.1\r\nX-A: " + std::string(10000, 'a') + "\r\n\r\n");
+    EXPECT_EQ(longLine.rfind("HTTP/1.1 431 ", 0), 0u) << longLine.substr(0, 80);
+    EXPECT_NE(longLine.find("Connection: close\r\n"), std::string::npos);
+    // Refused as soon as the limit is passed: no line end or head end is ever sent.
+    const std::string endlessLine = exchange("GET /" + std::string(200000, 'a'));
+    EXPECT_EQ(endlessLine.rfind("HTTP/1.1 414 ", 0), 0u) << endlessLine.substr(0, 80);
+    std::string manyLines = "GET /cgi-bin/wt.cgi?land=76 HTTP/1.1\r\n";
+    for (int i = 0; i < 2000; ++i) {
+        manyLines += "X-Filler-" + std::to_string(i) + ": " + std::string(40, 'f') + "\r\n";
+    }
+    const std::string endlessHead = exchange(manyLines);
+    EXPECT_EQ(endlessHead.rfind("HTTP/1.1 431 ", 0), 0u) << endlessHead.substr(0, 80);
+}
+
+TEST_F(ServerTest, MalformedRequestsGet400) {
+    start();
+    for (const std::string& request : std::vector<std::string>{
+             std::string("GARBAGE\r\n\r\n"), std::string("GET /cgi-bin/wt.cgi?land=76\r\n\r\n"),
+             std::string("BREW /cgi-bin/wt.cgi?land=76 HTTP/1.1\r\n\r\n"),
+             std::string("GET\0/\0HTTP/1.1\r\n\r\n", 18), std::string("\r\n\r\n")}) {
+        const std::string reply = exchange(request);
+        EXPECT_EQ(reply.rfind("HTTP/1.1 400 ", 0), 0u) << request << " -> " << reply;
+        EXPECT_NE(reply.find("Connection: close\r\n"), std::string::npos) << reply;
+    }
+    // The server is still serving.
+    EXPECT_EQ(status("/cgi-bin/wt.cgi?land=76"), 200);
+}
+
+// The desktop program's request, byte for byte: 200 OK, a header block that fits its
+// 1024-byte status buffer, then the connection closes after the page.
+TEST_F(ServerTest, AnswersTheDesktopProgramsRequest) {
+    start();
+    const std::string reply = exchange(
+        "GET /cgi-bin/wt.cgi?cnt=604218&ID=&land=224 HTTP/1.1\r\n"
+        "Accept-Language: en\r\nConnection: close\r\nUser-Agent: Vexor-Horalux 0.1 (Windows 5.1, "
+        "x86, en)\r\nHost: 127.0.0.1\r\nCache-Control: no-cache\r\n\r\n");
+    EXPECT_EQ(reply.rfind("HTTP/1.1 200 OK\r\n", 0), 0u);
+    const auto headerEnd = reply.find("\r\n\r\n");
+    ASSERT_NE(headerEnd, std::string::npos);
+    EXPECT_LT(headerEnd + 4, 1024u);
+    const std::string body = reply.substr(headerEnd + 4);
+    EXPECT_NE(body.find("<TR><TD VALIGN=Top>New York</TD>"), std::string::npos);
+    EXPECT_TRUE(body.ends_with("</BODY></HTML>\n"));
+}
+
+TEST_F(ServerTest, KeepsConnectionsAlive) {
+    start();
+    RawConnection connection(m_server->port());
+    const std::string get = "GET /cgi-bin/wt.cgi?land=76&ID=Abc123xyZ HTTP/1.1\r\nHost: x\r\n";
+    const std::string page = renderPage(76, m_now, test::fixtureTable(), "Abc123xyZ");
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(connection.send(get + "\r\n"));
+        const std::string reply = connection.readResponse();
+        EXPECT_EQ(reply.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << i;
+        EXPECT_TRUE(reply.ends_with("\r\n\r\n" + page)) << i;
+    }
+    // Pipelined: the second request arrives with the first.
+    ASSERT_TRUE(connection.send(get + "\r\n" + get + "\r\n"));
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_TRUE(connection.readResponse().ends_with("\r\n\r\n" + page)) << i;
+    }
+    ASSERT_TRUE(connection.send(get + "Connection: close\r\n\r\n"));
+    const std::string last = connection.readToEnd();
+    EXPECT_EQ(last.rfind("HTTP/1.1 200 OK\r\n", 0), 0u);
+    EXPECT_TRUE(last.ends_with(page));
+}
+
+// With three workers, a silent connection and a stalled half request leave one free;
+// both are dropped once their time-out passes.
+TEST_F(ServerTest, IdleAndSlowClientsTimeOut) {
+    ServerOptions options;
+    options.threads = 3;
+    options.ioTimeout = std::chrono::seconds{1};
+    options.keepAliveTimeout = std::chrono::seconds{1};
+    start(options);
+    RawConnection idle(m_server->port());
+    RawConnection slow(m_server->port());
+    ASSERT_TRUE(idle.connected());
+    ASSERT_TRUE(slow.connected());
+    ASSERT_TRUE(slow.send("GET /cgi-bin/wt.cgi?la"));
+    EXPECT_EQ(status("/cgi-bin/wt.cgi?land=76"), 200);
+    EXPECT_EQ(idle.readToEnd(), "");
+    const std::string slowReply = slow.readToEnd();
+    EXPECT_EQ(slowReply.find("200 OK"), std::string::npos) << slowReply;
+}
+
+TEST_F(ServerTest, LogsOneLinePerRequest) {
+    start();
+    EXPECT_EQ(status("/cgi-bin/wt.cgi?cnt=604218&ID=&land=76"), 200);
+    EXPECT_EQ(status("/nothing\x7F"), 404);
+    // The line is written just after the reply; wait for it (20 s guard against a hang).
+    std::unique_lock lock(m_logMutex);
+    m_logged.wait_for(lock, std::chrono::seconds{20}, [this] { return m_log.size() >= 2; });
+    ASSERT_EQ(m_log.size(), 2u);
+    // The two connections may log in either order.
+    std::sort(m_log.begin(), m_log.end());
+    EXPECT_EQ(
+        m_log[0],
+        "127.0.0.1 [2026-12-07T04:45:00Z] \"GET /cgi-bin/wt.cgi?cnt=604218&ID=&land=76 "
+        "HTTP/1.1\" 200 " +
+            std::to_string(renderPage(76, m_now, test::fixtureTable(), "0123456789abcdef").size()));
+    EXPECT_EQ(m_log[1].find("127.0.0.1 [2026-12-07T04:45:00Z] \"GET /nothing\\x7F HTTP/1.1\" 404 "),
+              0u)
+        << m_log[1];
+}
+
+}  // namespace
+}  // namespace zonarium

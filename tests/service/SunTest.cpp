@@ -1,0 +1,55 @@
+#include "Sun.h"
+
+#include "TestSupport.h"
+
+#include <date/tz.h>
+#include <gtest/gtest.h>
+
+namespace zonarium {
+namespace {
+
+using test::at;
+
+date::local_days day(int y, unsigned m, unsigned d) {
+    return date::local_days{date::year{y} / date::month{m} / date::day{d}};
+}
+
+// Longyearbyen (78.22 N) has polar night in December and midnight sun in June.
+TEST(SunTest, PolarNightAndMidnightSun) {
+    const auto& zone = *date::locate_zone("Arctic/Longyearbyen");
+    const SunDay winter = sunDay(78.22, 15.65, zone, day(2026, 12, 7));
+    EXPECT_EQ(winter.sunrise.kind, SunEventKind::StaysDown);
+    EXPECT_EQ(winter.sunset.kind, SunEventKind::StaysDown);
+    EXPECT_EQ(formatSunEvent(winter.sunrise, zone, day(2026, 12, 7)), "sun down");
+    const SunDay summer = sunDay(78.22, 15.65, zone, day(2026, 6, 21));
+    EXPECT_EQ(summer.sunrise.kind, SunEventKind::StaysUp);
+    EXPECT_EQ(summer.sunset.kind, SunEventKind::StaysUp);
+    EXPECT_EQ(formatSunEvent(summer.sunset, zone, day(2026, 6, 21)), "sun up");
+    // McMurdo (77.85 S) the other way round.
+    const auto& south = *date::locate_zone("Antarctica/McMurdo");
+    EXPECT_EQ(sunDay(-77.85, 166.67, south, day(2026, 6, 21)).sunrise.kind,
+              SunEventKind::StaysDown);
+    EXPECT_EQ(sunDay(-77.85, 166.67, south, day(2026, 12, 21)).sunset.kind, SunEventKind::StaysUp);
+    // The poles themselves do not break the equations.
+    EXPECT_EQ(sunDay(90, 0, zone, day(2026, 6, 21)).sunrise.kind, SunEventKind::StaysUp);
+    EXPECT_EQ(sunDay(-90, 0, zone, day(2026, 6, 21)).sunrise.kind, SunEventKind::StaysDown);
+}
+
+// Cell texts: nearest minute (half a minute rounds up) and the day mark when the
+// minute falls on another local date. Kolkata is UTC+05:30.
+TEST(SunTest, EventTexts) {
+    const auto& zone = *date::locate_zone("Asia/Kolkata");
+    const auto date = day(2026, 12, 7);
+    const auto text = [&](const char* instant) {
+        return formatSunEvent(SunEvent{SunEventKind::Crossing, at(instant)}, zone, date);
+    };
+    EXPECT_EQ(text("2026-12-07T01:30:29Z"), "07:00");
+    EXPECT_EQ(text("2026-12-07T01:30:30Z"), "07:01");
+    EXPECT_EQ(text("2026-12-06T18:30:00Z"), "00:00");
+    EXPECT_EQ(text("2026-12-07T18:29:29Z"), "23:59");
+    EXPECT_EQ(text("2026-12-07T18:29:30Z"), "00:00 +1d");
+    EXPECT_EQ(text("2026-12-06T18:29:00Z"), "23:59 -1d");
+}
+
+}  // namespace
+}  // namespace zonarium
