@@ -12,8 +12,6 @@
 #include <QPushButton>
 #include <QRegion>
 
-#include <cmath>
-
 #include "AppIcon.h"
 #include "CountryTable.h"
 #include "SimpleComboBox.h"
@@ -433,17 +431,21 @@ void FrmA1::setLineY(int twips) {
     if (m_lineY1 == twips && m_lineY2 == twips) {
         return;
     }
-    // Only the two bands the line leaves and enters are repainted, and of those only
-    // what no control covers, so no control repaints for it.
+    // The line is drawn on whole pixels: a move within the same pixel row shows nothing
+    // new. Otherwise only the two bands the line leaves and enters are repainted, and of
+    // those only what no control covers, so no control repaints for it.
+    const bool moves = px(m_lineY1) != px(twips) || px(m_lineY2) != px(twips);
     const QRect left = lineStrip(m_lineY1, m_lineY2);
     m_lineY1 = twips;
     m_lineY2 = twips;
-    update(lineMask() & (QRegion(left) | lineStrip(m_lineY1, m_lineY2)));
+    if (moves) {
+        update(lineMask() & (QRegion(left) | lineStrip(m_lineY1, m_lineY2)));
+    }
 }
 
 QRect FrmA1::lineStrip(int y1Twips, int y2Twips) const {
-    const int top = static_cast<int>(std::floor(std::min(y1Twips, y2Twips) / kTwipsPerPixel));
-    const int bottom = static_cast<int>(std::ceil(std::max(y1Twips, y2Twips) / kTwipsPerPixel));
+    const int top = px(std::min(y1Twips, y2Twips));
+    const int bottom = px(std::max(y1Twips, y2Twips));
     const int margin = kLineWidth / 2 + 1;
     return {0, top - margin, width(), bottom - top + 2 * margin};
 }
@@ -552,8 +554,7 @@ void FrmA1::paintEvent(QPaintEvent* /*event*/) {
     // Line1 lies under Shape1, and both under every control.
     painter.setClipRegion(lineMask());
     painter.setPen(QPen(qcolor(m_lineColour), kLineWidth, Qt::SolidLine, Qt::FlatCap));
-    painter.drawLine(QLineF(kLineX1 / kTwipsPerPixel, m_lineY1 / kTwipsPerPixel,
-                            kLineX2 / kTwipsPerPixel, m_lineY2 / kTwipsPerPixel));
+    painter.drawLine(px(kLineX1), px(m_lineY1), px(kLineX2), px(m_lineY2));
     painter.setClipping(false);
     painter.fillRect(twipsRect(kShapeLeft, kShapeTop, kShapeWidth, kShapeHeight),
                      qcolor(m_shapeFill));

@@ -13,6 +13,11 @@
 namespace horalux {
 
 int Module1_Main(int argc, char** argv) {
+    // The window repaints thin strips of itself many times a second. For images that small
+    // the X server's shared-memory path costs more in round trips than it saves in copying.
+    if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM")) {
+        qputenv("QT_XCB_NO_MITSHM", "1");
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(kAppTitle);
     QApplication::setApplicationVersion("2.3.0.1");
