@@ -3,7 +3,6 @@
 #include <date/tz.h>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstdio>
 #include <numbers>
@@ -71,44 +70,38 @@ double hourAngle(double unixSeconds, double longitude, const SolarPosition& posi
     return wrapDegrees((utcMinutes + position.equationOfTime + 4.0 * longitude) / 4.0 - 180.0);
 }
 
-// Cosine of the hour angle at which the sun stands at kSunriseAltitude; outside [-1, 1]
-// when it never does that day.
-double crossingCosine(double latitude, double declination) {
+// Sine of the sun's altitude above kSunriseAltitude's level at `unixSeconds`, minus that
+// level's sine: positive while the sun stands above the rise-and-set altitude.
+double elevationSign(double latitude, double longitude, double unixSeconds) {
     const double phi = latitude * kDegree;
-    return (std::sin(kSunriseAltitude * kDegree) - std::sin(phi) * std::sin(declination)) /
-           (std::cos(phi) * std::cos(declination));
+    const SolarPosition position = solarPosition(unixSeconds);
+    const double hour = hourAngle(unixSeconds, longitude, position) * kDegree;
+    return std::sin(phi) * std::sin(position.declination) +
+           std::cos(phi) * std::cos(position.declination) * std::cos(hour) -
+           std::sin(kSunriseAltitude * kDegree);
 }
 
-// The crossing on the side `sign` of the transit (-1 rising, +1 setting), found by
-// re-evaluating the sun's position at each estimate. When the sun does not reach the
-// horizon with the declination of the transit, the declination half a day later (at the
-// lower culmination, when a crossing near midnight would happen) decides.
+// Half a solar day, seconds: the reach of a crossing from its transit.
+constexpr double kHalfDay = 43200.0;
+
+// The crossing between the transit at `transit` and half a day before it (`sign` -1,
+// rising) or after it (`sign` +1, setting). The altitude is monotonic over that half day,
+// so it holds at most one crossing; without one, the sun stays on the transit's side.
 SunEvent crossing(double latitude, double longitude, double transit, double sign) {
-    double at = transit;
-    bool triedHalfDay = false;
-    SunEvent event;
-    for (int round = 0; round < 8; ++round) {
-        const SolarPosition position = solarPosition(at);
-        const double cosine = crossingCosine(latitude, position.declination);
-        if (cosine < -1.0 || cosine > 1.0) {
-            if (!triedHalfDay) {
-                triedHalfDay = true;
-                at = transit + sign * 43200.0;
-                continue;
-            }
-            event.kind = cosine < -1.0 ? SunEventKind::StaysUp : SunEventKind::StaysDown;
-            return event;
-        }
-        const double target = sign * std::acos(cosine) / kDegree;
-        const double step = wrapDegrees(target - hourAngle(at, longitude, position));
-        at += step * kSecondsPerDegree;
-        if (std::fabs(step) * kSecondsPerDegree < 0.5) {
-            break;
-        }
+    const bool upAtTransit = elevationSign(latitude, longitude, transit) > 0;
+    const double end = transit + sign * kHalfDay;
+    if (!upAtTransit || elevationSign(latitude, longitude, end) > 0) {
+        return SunEvent{upAtTransit ? SunEventKind::StaysUp : SunEventKind::StaysDown, {}};
     }
-    event.kind = SunEventKind::Crossing;
-    event.at = Instant{std::chrono::seconds{std::llround(at)}};
-    return event;
+    // Bisection between the transit (up) and the half day's end (down), to 0.1 s.
+    double up = transit;
+    double down = end;
+    while (std::fabs(down - up) > 0.1) {
+        const double middle = (up + down) / 2;
+        (elevationSign(latitude, longitude, middle) > 0 ? up : down) = middle;
+    }
+    return SunEvent{SunEventKind::Crossing,
+                    Instant{std::chrono::seconds{std::llround((up + down) / 2)}}};
 }
 
 // Solar transit nearest local noon of `localDate`, seconds since 1970.
@@ -122,72 +115,18 @@ double transitNear(double longitude, const date::time_zone& zone, date::local_da
     return transit;
 }
 
-// Local date of a crossing.
-date::local_days localDateOf(const SunEvent& event, const date::time_zone& zone) {
-    return date::floor<date::days>(zone.to_local(event.at));
-}
-
-// True when the sun stands above kSunriseAltitude at the transit at `transit`.
-bool isUpAtTransit(double latitude, double transit) {
-    const double phi = latitude * kDegree;
-    const double declination = solarPosition(transit).declination;
-    return std::sin(phi) * std::sin(declination) + std::cos(phi) * std::cos(declination) >
-           std::sin(kSunriseAltitude * kDegree);
-}
-
 }  // namespace
 
 SunDay sunDay(double latitude, double longitude, const date::time_zone& zone,
               date::local_days localDate) {
     // Exactly at a pole the hour angle is undefined; nudge the latitude off it.
     latitude = std::clamp(latitude, -89.9999, 89.9999);
-    // Solar days of the previous, this and the next local date: near the polar circles and
-    // where clocks run far from solar time, their crossings can fall on this date too.
-    struct SolarDay {
-        double transit;
-        SunEvent rise;
-        SunEvent set;
-    };
-    std::array<SolarDay, 3> days{};
-    for (int i = 0; i < 3; ++i) {
-        SolarDay& day = days[static_cast<std::size_t>(i)];
-        day.transit = transitNear(longitude, zone, localDate + date::days{i - 1});
-        day.rise = crossing(latitude, longitude, day.transit, -1.0);
-        day.set = crossing(latitude, longitude, day.transit, +1.0);
-    }
-    // The first crossing of a kind on this date, if any.
-    const auto firstOnDate = [&](SunEvent SolarDay::*kind) -> const SunEvent* {
-        const SunEvent* first = nullptr;
-        for (const SolarDay& day : days) {
-            const SunEvent& event = day.*kind;
-            if (event.kind == SunEventKind::Crossing && localDateOf(event, zone) == localDate &&
-                (first == nullptr || event.at < first->at)) {
-                first = &event;
-            }
-        }
-        return first;
-    };
-    const SunEvent* rise = firstOnDate(&SolarDay::rise);
-    const SunEvent* set = firstOnDate(&SolarDay::set);
-    if (rise == nullptr && set == nullptr) {
-        // No crossing all day: the sun stays on one side of the horizon throughout.
-        const SunEventKind side = isUpAtTransit(latitude, days[1].transit)
-                                      ? SunEventKind::StaysUp
-                                      : SunEventKind::StaysDown;
-        return SunDay{SunEvent{side, {}}, SunEvent{side, {}}};
-    }
-    // A kind missing from this date while the other occurs: this solar day's crossing,
-    // which lies on a neighbouring date, or failing that a neighbour's.
-    const auto nearest = [&](SunEvent SolarDay::*kind) {
-        for (const std::size_t i : {1u, 0u, 2u}) {
-            if ((days[i].*kind).kind == SunEventKind::Crossing) {
-                return days[i].*kind;
-            }
-        }
-        return days[1].*kind;
-    };
-    return SunDay{rise != nullptr ? *rise : nearest(&SolarDay::rise),
-                  set != nullptr ? *set : nearest(&SolarDay::set)};
+    const double transit = transitNear(longitude, zone, localDate);
+    SunDay day;
+    day.transit = Instant{std::chrono::seconds{std::llround(transit)}};
+    day.sunrise = crossing(latitude, longitude, transit, -1.0);
+    day.sunset = crossing(latitude, longitude, transit, +1.0);
+    return day;
 }
 
 std::string formatSunEvent(const SunEvent& event, const date::time_zone& zone,

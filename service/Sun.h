@@ -6,13 +6,13 @@
 
 namespace zonarium {
 
-// What happens to the sun at one of the day's two horizon crossings.
+// What happens to the sun on one side of a solar day's transit.
 enum class SunEventKind {
     // The crossing happens; `SunEvent::at` holds it.
     Crossing,
-    // No crossing: the sun stays above the horizon (midnight sun).
+    // No crossing: the sun stays above the horizon on that side (midnight sun).
     StaysUp,
-    // No crossing: the sun stays below the horizon (polar night).
+    // No crossing: the sun stays below the horizon all solar day (polar night).
     StaysDown,
 };
 
@@ -24,11 +24,15 @@ struct SunEvent {
     Instant at;
 };
 
-// Sunrise and sunset of one local date at one place.
+// Sunrise and sunset of one solar day at one place.
 struct SunDay {
-    // Upper limb rising through the horizon, refraction included.
+    // The solar day's transit (solar noon), to the second.
+    Instant transit;
+    // Upper limb rising through the horizon, refraction included, within the 12 hours
+    // before the transit.
     SunEvent sunrise;
-    // Upper limb setting through the horizon, refraction included.
+    // Upper limb setting through the horizon, refraction included, within the 12 hours
+    // after the transit.
     SunEvent sunset;
 };
 
@@ -36,11 +40,12 @@ struct SunDay {
 inline constexpr double kSunriseAltitude = -0.833;
 
 // Sunrise and sunset of `localDate` at the place (latitude, longitude in degrees, north
-// and east positive), by the NOAA solar equations iterated at the event time: the first
-// crossing of each kind within that local date. When the date has none of a kind although
-// the sun crosses the horizon that day, the crossing of the solar day whose transit is
-// nearest local noon is given; it then lies on the previous or next local date (near the
-// polar circles, or where the zone's clock runs far from solar time).
+// and east positive), by the NOAA solar equations evaluated at each instant: those of the
+// solar day whose transit falls on that local date (the transit nearest local noon). The
+// sunrise is the upward crossing in the 12 hours before the transit, the sunset the
+// downward crossing in the 12 hours after it; either may fall on the previous or next
+// local date. A side without a crossing is StaysUp when the sun is above the horizon at
+// the transit, StaysDown (then on both sides) when it is below.
 SunDay sunDay(double latitude, double longitude, const date::time_zone& zone,
               date::local_days localDate);
 

@@ -5,6 +5,7 @@
 #include "Page.h"
 
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -23,15 +24,21 @@ class GuardedConnection;
 
 // Settings of the HTTP front.
 struct ServerOptions {
-    // Worker threads; each serves one connection at a time, idle keep-alive included.
-    int threads = 256;
-    // Longest wait for the next bytes of a request, and for a blocked send.
+    // Worker threads. A worker holds a connection only while it answers a request whose
+    // head has fully arrived; waiting connections cost no thread.
+    int threads = 8;
+    // Open connections at most (further capped by the descriptor limit); beyond it the
+    // connection waiting longest for a request is closed to make room.
+    std::size_t maxConnections = 4096;
+    // Longest wait for the first request on a new connection, for a body byte the HTTP
+    // library asks for, and for a blocked send to make progress.
     std::chrono::seconds ioTimeout{5};
     // Longest time from the first byte of a request to the end of its head.
     std::chrono::seconds headTimeout{10};
-    // Longest wait for the next request on a kept-alive connection.
+    // Longest wait for the next request on a kept-alive connection; sent as Keep-Alive's
+    // timeout.
     std::chrono::seconds keepAliveTimeout{5};
-    // Requests served on one connection before it is closed.
+    // Requests served on one connection before it is closed; sent as Keep-Alive's max.
     std::size_t keepAliveMaxRequests = 10000;
     // Longest accepted request target (path and query), bytes; longer gets 414.
     std::size_t maxTargetBytes = 2048;
@@ -54,8 +61,11 @@ Instant systemNow();
 void logToStdout(std::string_view line);
 
 // The HTTP front: answers GET /cgi-bin/wt.cgi?cnt=..&ID=..&land=N with the country's
-// page and everything else with a short error page. The table must outlive the server, and
-// run() must have returned before the server is destroyed.
+// page and everything else with a short error page. One thread (the one in run()) accepts
+// connections and waits on all of them at once, gathering request heads without blocking;
+// a connection goes to a worker only with a whole head buffered, and comes back to wait
+// for its next request or for the socket to take the rest of a reply. The table must
+// outlive the server, and run() must have returned before the server is destroyed.
 class ZonariumServer {
 public:
     ZonariumServer(const CityTable& table, ServerOptions options, Clock clock, LogSink log);
@@ -69,15 +79,18 @@ public:
     int port() const { return m_port; }
     // Serves until stop(); returns false when it could not start.
     bool run();
-    // Ends run() from any thread; connections in progress finish their request first.
+    // Ends run() from any thread, promptly: requests being answered finish, connections
+    // waiting for request bytes are closed.
     void stop();
 
 private:
     class Front;
+    class Reactor;
     // One country's cached page parts and the minute they were rendered for.
     struct CacheSlot;
 
-    // Answers a request whose head broke a limit with `status`, writes its log line.
+    // Answers the buffered request with the error page of `status` (414, 431 or 405) and
+    // Connection: close, and writes its log line.
     void refuse(GuardedConnection& connection, int status);
     // Writes one access-log line.
     void logRequest(std::string_view peer, std::string_view requestLine, int status,
@@ -95,8 +108,12 @@ private:
     Clock m_clock;
     // Access-log writer.
     LogSink m_log;
-    // The underlying server.
+    // The HTTP library's server: parsing, routing and writing of responses.
     std::unique_ptr<Front> m_front;
+    // Set by stop(), read by every thread of the server.
+    std::atomic<bool> m_stopping{false};
+    // Event descriptor that wakes run() for stop(); -1 before run().
+    std::atomic<int> m_wake{-1};
     // Bound port, 0 before bind.
     int m_port = 0;
     // Rendered parts per country code, index 0 unused.

@@ -4,6 +4,7 @@
 #include "ZonariumServer.h"
 
 #include <signal.h>
+#include <sys/resource.h>
 #include <time.h>
 
 #include <atomic>
@@ -18,13 +19,16 @@
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: zonariumd [--listen ADDR:PORT] [--threads N] [--data FILE]\n"
+    "Usage: zonariumd [--listen ADDR:PORT] [--threads N] [--max-connections N] [--data FILE]\n"
     "Serves local time, sunrise and sunset of the cities of a country over HTTP:\n"
     "  GET /cgi-bin/wt.cgi?cnt=..&ID=..&land=N\n"
     "\n"
     "  --listen ADDR:PORT  address to listen on (default 127.0.0.1:80; port 0 picks a\n"
     "                      free one; IPv6 as [ADDR]:PORT)\n"
-    "  --threads N         worker threads, each serving one connection (default 256)\n"
+    "  --threads N         worker threads answering requests whose head has arrived\n"
+    "                      (default 8); waiting connections hold no thread\n"
+    "  --max-connections N open connections at most (default 4096, and the descriptor\n"
+    "                      limit); beyond it the one waiting longest is closed\n"
     "  --data FILE         places file (default " ZONARIUM_DEFAULT_PLACES_FILE
     ")\n"
     "  --help              show this text\n"
@@ -38,7 +42,9 @@ struct Arguments {
     // Port to bind; 0 picks a free one.
     int port = 80;
     // Worker threads.
-    int threads = 256;
+    int threads = zonarium::ServerOptions{}.threads;
+    // Open connections at most.
+    int maxConnections = static_cast<int>(zonarium::ServerOptions{}.maxConnections);
     // Places file.
     std::string dataFile = ZONARIUM_DEFAULT_PLACES_FILE;
 };
@@ -84,6 +90,8 @@ bool parseArguments(int argc, char** argv, Arguments& arguments, int& exitCode) 
             good = parseListen(value, arguments.host, arguments.port);
         } else if (option == "--threads") {
             good = parseNumber(value, 1, 4096, arguments.threads);
+        } else if (option == "--max-connections") {
+            good = parseNumber(value, 1, 1'000'000, arguments.maxConnections);
         } else if (option == "--data") {
             arguments.dataFile = std::string(value);
         } else {
@@ -122,9 +130,16 @@ int main(int argc, char** argv) {
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     signal(SIGPIPE, SIG_IGN);
+    // Connections need descriptors: take as many as the hard limit allows.
+    rlimit files{};
+    if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &files);
+    }
 
     zonarium::ServerOptions options;
     options.threads = arguments.threads;
+    options.maxConnections = static_cast<std::size_t>(arguments.maxConnections);
     zonarium::ZonariumServer server(load.table, options, zonarium::systemNow,
                                     zonarium::logToStdout);
     if (!server.bind(arguments.host, arguments.port)) {

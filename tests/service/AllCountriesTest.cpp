@@ -11,7 +11,8 @@ namespace zonarium {
 namespace {
 
 // Every country code of the client answers 200 with at least one row, over HTTP, from the
-// real places file; every page survives the client's XML load with listable cell widths.
+// real places file; the desktop client's own reply functions take every page apart into
+// one listed line per place, with the cells the time and sun functions give.
 TEST(AllCountriesTest, EveryCountryAnswersWithRows) {
     const CityTableLoad load = loadCityTable(ZONARIUM_TEST_PLACES);
     ASSERT_TRUE(load) << load.error;
@@ -31,16 +32,8 @@ TEST(AllCountriesTest, EveryCountryAnswersWithRows) {
             client.Get("/cgi-bin/wt.cgi?cnt=604218&ID=&land=" + std::to_string(land));
         ASSERT_TRUE(reply) << land;
         EXPECT_EQ(reply->status, 200) << land;
-        const auto parsed = test::parseClientXml(test::clientXml(reply->body));
-        EXPECT_TRUE(parsed.error.empty()) << land << ": " << parsed.error;
-        EXPECT_GE(parsed.rows.size(), 1u) << land;
-        EXPECT_EQ(parsed.rows.size(), load.table.places(land).size()) << land;
-        for (const auto& cells : parsed.rows) {
-            ASSERT_EQ(cells.size(), 5u) << land;
-            EXPECT_LE(cells[1].size(), 28u) << cells[1];
-            EXPECT_LE(cells[3].size(), 10u) << cells[3];
-            EXPECT_LE(cells[4].size(), 10u) << cells[4];
-        }
+        EXPECT_GE(load.table.places(land).size(), 1u) << land;
+        test::expectClientListsPlaces(reply->body, load.table, land, now);
     }
     server.stop();
     thread.join();

@@ -12,14 +12,21 @@
 namespace zonarium {
 namespace {
 
-// One row of the reference table: the ephemeris's sunrise and sunset of a local date.
+// Reference cell of a side of the solar day without a crossing.
+constexpr std::string_view kStaysUpCell = "stays-up";
+constexpr std::string_view kStaysDownCell = "stays-down";
+
+// One row of the reference table: the ephemeris's solar day whose transit falls on a
+// local date.
 struct ReferenceDay {
     std::string name;
     double latitude = 0;
     double longitude = 0;
     std::string zone;
     std::string date;
-    // "YYYY-MM-DDTHH:MM:SSZ", or none-polar-night, none-midnight-sun, none-on-date.
+    // "YYYY-MM-DDTHH:MM:SSZ".
+    std::string transit;
+    // "YYYY-MM-DDTHH:MM:SSZ", kStaysUpCell or kStaysDownCell.
     std::string sunrise;
     std::string sunset;
 };
@@ -41,8 +48,10 @@ std::vector<ReferenceDay> readReference() {
         std::getline(fields, longitude, '\t');
         std::getline(fields, row.zone, '\t');
         std::getline(fields, row.date, '\t');
+        std::getline(fields, row.transit, '\t');
         std::getline(fields, row.sunrise, '\t');
         std::getline(fields, row.sunset, '\t');
+        EXPECT_FALSE(fields.fail()) << line;
         row.latitude = std::stod(latitude);
         row.longitude = std::stod(longitude);
         rows.push_back(row);
@@ -50,47 +59,55 @@ std::vector<ReferenceDay> readReference() {
     return rows;
 }
 
-// Checks one event against the reference cell; returns the difference in seconds when
-// both are instants, 0 otherwise.
+// Seconds a computed instant may stray from the reference at `latitude`; 0 beyond 72
+// degrees, where only the texts without a crossing are held to the reference.
+long long toleranceAt(double latitude) {
+    const double degrees = std::fabs(latitude);
+    return degrees <= 60 ? 60 : degrees <= 72 ? 120 : 0;
+}
+
+// Checks one cell against the reference; returns the difference in seconds (0 unless
+// both are instants).
 long long compare(const ReferenceDay& row, const char* which, const std::string& expected,
                   const SunEvent& event, const date::time_zone& zone, date::local_days day) {
     const std::string where = row.name + " " + row.date + " " + which;
     const std::string text = formatSunEvent(event, zone, day);
-    if (expected == "none-polar-night") {
-        EXPECT_EQ(event.kind, SunEventKind::StaysDown) << where;
+    if (expected == kStaysUpCell || expected == kStaysDownCell) {
+        EXPECT_EQ(text, expected == kStaysUpCell ? kSunStaysUpText : kSunStaysDownText) << where;
         return 0;
     }
-    if (expected == "none-midnight-sun") {
-        EXPECT_EQ(event.kind, SunEventKind::StaysUp) << where;
-        return 0;
-    }
-    if (expected == "none-on-date") {
-        // The other kind of crossing happens on the date; this one is shown on its own
-        // date, or as the side the sun stays on when none is near.
-        EXPECT_TRUE(text.ends_with("-1d") || text.ends_with("+1d") || text == kSunStaysUpText ||
-                    text == kSunStaysDownText)
-            << where << ": " << text;
+    const long long limit = toleranceAt(row.latitude);
+    if (limit == 0) {
         return 0;
     }
     EXPECT_EQ(event.kind, SunEventKind::Crossing) << where << ": " << text;
     if (event.kind != SunEventKind::Crossing) {
         return 0;
     }
-    const long long delta = (event.at - test::at(expected)).count();
-    const double limit = std::fabs(row.latitude) <= 60 ? 60 : 120;
-    // Beyond 72 degrees the rows are there for the kinds; their instants are held to an
-    // hour, enough to tell the right crossing from one of a neighbouring day.
-    EXPECT_LE(std::llabs(delta), std::fabs(row.latitude) <= 72 ? limit : 3600)
+    const Instant reference = test::at(expected);
+    const long long delta = (event.at - reference).count();
+    EXPECT_LE(std::llabs(delta), limit)
         << where << ": computed " << date::format("%FT%TZ", event.at) << ", reference " << expected;
-    return std::fabs(row.latitude) <= 72 ? delta : 0;
+    // The day mark ("", " +1d", " -1d") is the reference's, unless the reference lies
+    // within the tolerance of a local midnight.
+    const auto local = zone.to_local(reference);
+    const auto sinceMidnight = (local - date::floor<date::days>(local)).count();
+    if (sinceMidnight > limit && 86400 - sinceMidnight > limit) {
+        const std::string expectedText =
+            formatSunEvent(SunEvent{SunEventKind::Crossing, reference}, zone, day);
+        EXPECT_EQ(text.substr(5), expectedText.substr(5)) << where << ": " << text;
+    }
+    return delta;
 }
 
 // Sunrise and sunset against the ephemeris reference table, across the year, from the
-// equator to beyond the polar circles, polar nights and midnight suns included: within a
-// minute up to 60 degrees of latitude, two minutes up to 72.
+// equator to beyond the polar circles, polar nights, midnight suns and the days between
+// them included: the same solar day (transit within a minute), the crossings within a
+// minute up to 60 degrees of latitude and two minutes up to 72, with the reference's day
+// mark, and exactly the reference's side where there is no crossing.
 TEST(SunReferenceTest, MatchesTheEphemeris) {
     const auto rows = readReference();
-    ASSERT_GT(rows.size(), 100u) << "no reference table at " ZONARIUM_TEST_SUN_REFERENCE;
+    ASSERT_GT(rows.size(), 1000u) << "no reference table at " ZONARIUM_TEST_SUN_REFERENCE;
     long long worstTemperate = 0;
     long long worstPolar = 0;
     for (const ReferenceDay& row : rows) {
@@ -100,13 +117,8 @@ TEST(SunReferenceTest, MatchesTheEphemeris) {
         dateText >> date::parse("%F", day);
         ASSERT_FALSE(dateText.fail()) << row.date;
         const SunDay sun = sunDay(row.latitude, row.longitude, zone, day);
-        // Beyond 72 degrees a day whose sun dips below the horizon for minutes only is
-        // decided by arc-seconds of declination; the equations are not held to it.
-        if (std::fabs(row.latitude) > 72 && row.sunrise.ends_with('Z') &&
-            row.sunset.ends_with('Z') &&
-            std::llabs((test::at(row.sunrise) - test::at(row.sunset)).count()) < 3600) {
-            continue;
-        }
+        EXPECT_LE(std::llabs((sun.transit - test::at(row.transit)).count()), 60)
+            << row.name << " " << row.date << " transit";
         for (const long long delta : {compare(row, "sunrise", row.sunrise, sun.sunrise, zone, day),
                                       compare(row, "sunset", row.sunset, sun.sunset, zone, day)}) {
             long long& worst = std::fabs(row.latitude) <= 60 ? worstTemperate : worstPolar;

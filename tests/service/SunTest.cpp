@@ -35,6 +35,30 @@ TEST(SunTest, PolarNightAndMidnightSun) {
     EXPECT_EQ(sunDay(-90, 0, zone, day(2026, 6, 21)).sunrise.kind, SunEventKind::StaysDown);
 }
 
+// Each date shows the solar day whose transit falls on it, so an event near midnight is
+// shown once, on its own solar day's date, with the day mark. Tromso (69.65 N, UTC+2 in
+// summer) around the start of the midnight sun, Reykjavik (64.15 N, UTC) at midsummer.
+TEST(SunTest, OneSolarDayPerDate) {
+    const auto& oslo = *date::locate_zone("Europe/Oslo");
+    const auto cells = [](double latitude, double longitude, const date::time_zone& zone,
+                          date::local_days date) {
+        const SunDay sun = sunDay(latitude, longitude, zone, date);
+        return formatSunEvent(sun.sunrise, zone, date) + " / " +
+               formatSunEvent(sun.sunset, zone, date);
+    };
+    // Reference sunsets 2026-05-16T22:02:43Z and 2026-05-17T22:28:10Z, both after local
+    // midnight (the equations are within the two minutes allowed at this latitude).
+    EXPECT_EQ(cells(69.6492, 18.9553, oslo, day(2026, 5, 16)), "01:32 / 00:03 +1d");
+    EXPECT_EQ(cells(69.6492, 18.9553, oslo, day(2026, 5, 17)), "01:17 / 00:29 +1d");
+    // The sun rises at 2026-05-17T22:52:08Z (reference) and does not set again.
+    EXPECT_EQ(cells(69.6492, 18.9553, oslo, day(2026, 5, 18)), "00:51 / sun up");
+    EXPECT_EQ(cells(69.6492, 18.9553, oslo, day(2026, 6, 21)), "sun up / sun up");
+    const auto& reykjavik = *date::locate_zone("Atlantic/Reykjavik");
+    // Sunset 2026-06-17T00:01:10Z; 2026-06-29T23:59:00Z.
+    EXPECT_EQ(cells(64.1466, -21.9426, reykjavik, day(2026, 6, 16)), "02:57 / 00:01 +1d");
+    EXPECT_EQ(cells(64.1466, -21.9426, reykjavik, day(2026, 6, 29)), "03:02 / 23:59");
+}
+
 // Cell texts: nearest minute (half a minute rounds up) and the day mark when the
 // minute falls on another local date. Kolkata is UTC+05:30.
 TEST(SunTest, EventTexts) {

@@ -1,8 +1,13 @@
 #include "TestSupport.h"
 
+#include "Page.h"
+#include "ReplyText.h"
+#include "ResultRow.h"
+#include "ResultTableWalker.h"
+#include "Sun.h"
+
 #include <date/date.h>
 #include <gtest/gtest.h>
-#include <pugixml.hpp>
 
 #include <sstream>
 
@@ -22,56 +27,54 @@ const CityTable& fixtureTable() {
     return load.table;
 }
 
-namespace {
-
-std::string replaceAll(std::string text, std::string_view from, std::string_view to) {
-    for (std::size_t at = text.find(from); at != std::string::npos;
-         at = text.find(from, at + to.size())) {
-        text.replace(at, from.size(), to);
-    }
-    return text;
+ClientView clientView(std::string_view page) {
+    ClientView view;
+    view.serviceId = horalux::ExtractServiceId(page);
+    view.table = horalux::CutResultTable(page);
+    view.lines = horalux::ResultLines(horalux::ToResultXml(view.table));
+    return view;
 }
 
-}  // namespace
-
-std::string clientXml(std::string_view page) {
-    constexpr std::string_view heading =
-        "<H3>Time information for selected cities and towns</H3>\n";
-    const auto start = page.find(heading);
-    if (start == std::string_view::npos) {
-        return {};
+std::vector<std::string> expectedLines(const CityTable& table, int land, Instant instant) {
+    std::vector<std::string> lines;
+    for (const Place& place : table.places(land)) {
+        const LocalTimeCells cells = localTimeCells(*place.zone, instant);
+        const SunDay sun = sunDay(place.latitude, place.longitude, *place.zone, cells.localDate);
+        lines.push_back(
+            horalux::FormatResultRow(std::string_view(place.name).substr(0, 25), cells.localTime,
+                                     formatSunEvent(sun.sunrise, *place.zone, cells.localDate),
+                                     formatSunEvent(sun.sunset, *place.zone, cells.localDate)));
     }
-    const auto end = page.find("</TABLE>", start);
-    if (end == std::string_view::npos) {
-        return {};
-    }
-    std::string table(page.substr(start + heading.size(), end + 8 - start - heading.size()));
-    table = replaceAll(std::move(table), "Top", "\"Top\"");
-    table = replaceAll(std::move(table), "CELLPADDING=4", "CELLPADDING=\"4\"");
-    return "<?xml version=\"1.0\"?>\r\n" + table;
+    return lines;
 }
 
-ParsedTable parseClientXml(const std::string& xml) {
-    ParsedTable parsed;
-    pugi::xml_document document;
-    const pugi::xml_parse_result result =
-        document.load_buffer(xml.data(), xml.size(), pugi::parse_default, pugi::encoding_latin1);
-    if (!result) {
-        parsed.error = result.description();
-        return parsed;
-    }
-    bool header = true;
-    for (const pugi::xml_node row : document.child("TABLE").children("TR")) {
-        if (header) {
-            header = false;
-            continue;
+std::string tableTextFault(std::string_view table) {
+    for (std::size_t at = 0; at < table.size(); ++at) {
+        const auto byte = static_cast<unsigned char>(table[at]);
+        if ((byte < 0x20 && byte != '\n') || (byte >= 0x7F && byte <= 0x9F)) {
+            return "control byte " + std::to_string(byte) + " at " + std::to_string(at);
         }
-        auto& cells = parsed.rows.emplace_back();
-        for (const pugi::xml_node cell : row.children()) {
-            cells.emplace_back(cell.text().get());
+        if (byte == '&') {
+            bool entity = false;
+            for (const std::string_view name : {"&amp;", "&lt;", "&gt;", "&quot;", "&apos;"}) {
+                entity = entity || table.substr(at).starts_with(name);
+            }
+            if (!entity) {
+                return "bare '&' at " + std::to_string(at) + ": " +
+                       std::string(table.substr(at, 12));
+            }
         }
     }
-    return parsed;
+    return {};
+}
+
+void expectClientListsPlaces(std::string_view page, const CityTable& table, int land,
+                             Instant instant) {
+    const ClientView view = clientView(page);
+    EXPECT_TRUE(isWellFormedIdentifier(view.serviceId)) << land << ": " << view.serviceId;
+    ASSERT_FALSE(view.table.empty()) << land;
+    EXPECT_EQ(tableTextFault(view.table), "") << land;
+    EXPECT_EQ(view.lines, expectedLines(table, land, instant)) << land;
 }
 
 }  // namespace zonarium::test
