@@ -1,11 +1,9 @@
 #pragma once
 
-#include <QColor>
 #include <QTimer>
 #include <QWidget>
 
 #include <array>
-#include <memory>
 
 #include "FrmA1Logic.h"
 #include "MainView.h"
