@@ -1,0 +1,152 @@
+#pragma once
+
+#include "Page.h"
+#include "ZonariumServer.h"
+
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/beast/core/flat_buffer.hpp>
+#include <boost/beast/core/tcp_stream.hpp>
+#include <boost/beast/http/parser.hpp>
+#include <boost/beast/http/string_body.hpp>
+
+#include <array>
+#include <cstddef>
+#include <functional>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace zonarium {
+
+// An answer before it is written: status, and a body of `front` followed by the tail of
+// `parts` when given, so a cached page goes out without being copied.
+struct Reply {
+    int status = 200;
+    // Body bytes sent first, owned by the reply.
+    std::string front;
+    // Cached page parts whose tail follows `front`; may be null.
+    std::shared_ptr<const PageParts> parts;
+};
+
+// A short page naming `status` and `reason`.
+Reply errorReply(int status, std::string_view reason);
+
+class HttpSession;
+
+// Counts open connections and orders those waiting for a request, so that the one waiting
+// longest can be closed to make room. Thread-safe.
+class ConnectionSlots {
+public:
+    // A connection's place in the count, kept by the connection.
+    struct Entry {
+        // Position in the waiting order while `waiting`.
+        std::list<HttpSession*>::iterator at;
+        bool waiting = false;
+        // Counted out by admit() to make room; the connection is to close.
+        bool evicted = false;
+    };
+
+    explicit ConnectionSlots(std::size_t capacity) : m_capacity(capacity) {}
+    // Counts a new connection in. With every slot taken, the connection waiting longest is
+    // counted out and returned in `evicted` for the caller to close; false (the new one is to
+    // be refused) when none is waiting.
+    bool admit(std::shared_ptr<HttpSession>& evicted);
+    // Counts the connection waiting longest out and returns it for the caller to close; null
+    // when none is waiting.
+    std::shared_ptr<HttpSession> evictOldest();
+    // Counts a connection out, unless it was evicted.
+    void release(Entry& entry);
+    // Puts a connection last in the waiting order.
+    void startWaiting(Entry& entry, HttpSession* session);
+    // Takes a connection out of the waiting order; false when it was evicted meanwhile.
+    bool stopWaiting(Entry& entry);
+
+private:
+    // evictOldest() with m_mutex held.
+    std::shared_ptr<HttpSession> evictOldestLocked();
+
+    // Guards everything below and the entries of every connection.
+    std::mutex m_mutex;
+    // Open connections at most.
+    std::size_t m_capacity;
+    // Connections counted in.
+    std::size_t m_open = 0;
+    // Connections waiting for a request, longest waiting first.
+    std::list<HttpSession*> m_waiting;
+};
+
+// What a session needs of its server; outlives every session.
+struct SessionContext {
+    ServerOptions options;
+    // The answer to a GET or HEAD of `target` whose head passed every limit.
+    std::function<Reply(std::string_view target)> route;
+    // Writes the access-log line of one answer.
+    std::function<void(std::string_view peer, std::string_view requestLine, int status,
+                       std::size_t bodyBytes)>
+        log;
+    ConnectionSlots slots;
+};
+
+// One client connection: reads a request head under a deadline and the parser's limits,
+// discards a small body, writes the answer and waits for the next request or closes. Owned
+// by its own pending operation; the connection closes when the last one ends.
+class HttpSession : public std::enable_shared_from_this<HttpSession> {
+public:
+    HttpSession(boost::asio::ip::tcp::socket&& socket, SessionContext& context);
+    ~HttpSession();
+    HttpSession(const HttpSession&) = delete;
+    HttpSession& operator=(const HttpSession&) = delete;
+
+    // Starts waiting for the first request, on the connection's own strand.
+    void start();
+    // Closes the connection from any thread; for a connection evicted by ConnectionSlots.
+    void close();
+    // The session's place in ConnectionSlots.
+    ConnectionSlots::Entry& slot() { return m_slot; }
+
+private:
+    void awaitRequest();
+    void onFirstBytes(boost::beast::error_code ec, std::size_t received);
+    void onHead(boost::beast::error_code ec);
+    void onBody(boost::beast::error_code ec);
+    // Writes `reply`; `ends` closes the connection after it.
+    void send(Reply reply, bool ends);
+    void onSent(bool ends, boost::beast::error_code ec);
+    // Refuses the request with `status`, closing the connection after the answer.
+    void refuse(int status, std::string_view reason);
+    // Shuts the sending side and reads what the client still sends, briefly, so that the
+    // answer is not lost to a reset; the connection closes after.
+    void closeGracefully();
+    void drain();
+
+    // The connection with its deadline timer.
+    boost::beast::tcp_stream m_stream;
+    // Received bytes not yet parsed; may hold pipelined requests.
+    boost::beast::flat_buffer m_buffer;
+    // Parser of the request being read; a fresh one per request.
+    std::optional<boost::beast::http::request_parser<boost::beast::http::string_body>> m_parser;
+    SessionContext& m_context;
+    ConnectionSlots::Entry m_slot;
+    // Peer address as logged.
+    std::string m_peer;
+    // Request line of the request being answered, as logged.
+    std::string m_requestLine;
+    // HEAD: the answer carries no body.
+    bool m_headOnly = false;
+    // Requests answered.
+    std::size_t m_served = 0;
+    // The answer being written; kept until it is sent.
+    std::shared_ptr<void> m_response;
+    // Body bytes of the answer being written, as logged.
+    std::size_t m_bodyBytes = 0;
+    // Status of the answer being written.
+    int m_status = 0;
+    // Bytes drained while closing.
+    std::size_t m_drained = 0;
+    std::array<char, 4096> m_drainBuffer{};
+};
+
+}  // namespace zonarium
