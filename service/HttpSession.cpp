@@ -320,6 +320,10 @@ void HttpSession::send(Reply reply, bool ends) {
         response->prepare_payload();
     }
     response->keep_alive(!ends);
+    if (!ends && m_parser->get().version() < 11) {
+        // An HTTP/1.0 client keeps the connection only when told so.
+        response->set(http::field::connection, "keep-alive");
+    }
     if (!ends) {
         const auto seconds =
             std::chrono::ceil<std::chrono::seconds>(options.keepAliveTimeout).count();

@@ -371,6 +371,19 @@ TEST_F(ServerTest, KeepsConnectionsAlive) {
     EXPECT_TRUE(last.ends_with(page));
 }
 
+// An HTTP/1.0 client keeps its connection only when it asks and is told so.
+TEST_F(ServerTest, KeepsHttp10ConnectionsAliveOnlyWhenAsked) {
+    start();
+    RawConnection connection(m_server->port());
+    const std::string get = "GET /cgi-bin/wt.cgi?land=76 HTTP/1.0\r\n";
+    ASSERT_TRUE(connection.send(get + "Connection: keep-alive\r\n\r\n"));
+    EXPECT_NE(connection.readResponse().find("\r\nConnection: keep-alive\r\n"), std::string::npos);
+    ASSERT_TRUE(connection.send(get + "\r\n"));
+    const std::string last = connection.readToEnd();
+    EXPECT_EQ(last.rfind("HTTP/1.1 200 OK\r\n", 0), 0u);
+    EXPECT_NE(last.find("\r\nConnection: close\r\n"), std::string::npos);
+}
+
 // A silent connection and a stalled half request are dropped once their time-out passes.
 TEST_F(ServerTest, IdleAndSlowClientsTimeOut) {
     ServerOptions options;
