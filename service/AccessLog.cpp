@@ -29,6 +29,8 @@ std::string logSafe(std::string_view text, std::size_t limit) {
     return out;
 }
 
+// Longest wait for more lines before a batch is written.
+constexpr std::chrono::milliseconds kGather{10};
 // Longest single wait for room on the descriptor before the stop flag is looked at again.
 constexpr int kPollSliceMilliseconds = 50;
 // Most bytes given to one write(): at most what a pipe takes at once when it polls writable,
@@ -78,6 +80,7 @@ AccessLog::~AccessLog() {
 }
 
 void AccessLog::post(std::string_view line) {
+    bool wasEmpty = false;
     {
         const std::lock_guard lock(m_mutex);
         if (m_lines.size() >= m_capacity) {
@@ -85,9 +88,13 @@ void AccessLog::post(std::string_view line) {
             ++m_unreported;
             return;
         }
+        wasEmpty = m_lines.empty();
         m_lines.emplace_back(line);
     }
-    m_ready.notify_one();
+    // The writer waits on the condition only with nothing queued.
+    if (wasEmpty) {
+        m_ready.notify_one();
+    }
 }
 
 std::uint64_t AccessLog::dropped() const {
@@ -103,6 +110,10 @@ void AccessLog::writeLoop() {
         {
             std::unique_lock lock(m_mutex);
             m_ready.wait(lock, [this] { return m_stopping || !m_lines.empty(); });
+            // Gathers lines for a moment, so that a busy server is written in few large
+            // writes by few wake-ups.
+            m_ready.wait_for(lock, kGather,
+                             [this] { return m_stopping || m_lines.size() >= m_capacity / 2; });
             if (m_lines.empty() && m_unreported == 0) {
                 return;  // stopping with nothing left
             }
