@@ -9,6 +9,9 @@
 #include <boost/beast/http/write.hpp>
 #include <boost/optional.hpp>
 
+#include <sys/sendfile.h>
+
+#include <cerrno>
 #include <utility>
 
 namespace zonarium {
@@ -62,6 +65,8 @@ struct SplitBody {
 
 using Response = http::response<SplitBody>;
 
+// Shortest page tail sent from its memory file; shorter ones go from memory with the head.
+constexpr std::size_t kTailFromFileBytes = 16384;
 // Largest read while waiting for a request's first bytes.
 constexpr std::size_t kFirstReadBytes = 4096;
 // How long a closing connection may still send before it is cut off.
@@ -170,6 +175,10 @@ HttpSession::HttpSession(tcp::socket&& socket, SessionContext& context)
         m_peer = peer.address().to_string();
     }
     m_stream.socket().set_option(tcp::no_delay(true), ec);
+    if (context.options.sendBufferBytes > 0) {
+        m_stream.socket().set_option(
+            net::socket_base::send_buffer_size(context.options.sendBufferBytes), ec);
+    }
 }
 
 HttpSession::~HttpSession() {
@@ -316,8 +325,16 @@ void HttpSession::send(Reply reply, bool ends) {
         response->content_length(m_bodyBytes);
     } else {
         response->body().front = std::move(reply.front);
-        response->body().parts = std::move(reply.parts);
-        response->prepare_payload();
+        if (reply.parts && reply.parts->tailFile >= 0 &&
+            reply.parts->tail.size() >= kTailFromFileBytes) {
+            // Head and front through the serializer, then the tail from its memory file.
+            m_tail = std::move(reply.parts);
+            m_tailSent = 0;
+            response->content_length(m_bodyBytes);
+        } else {
+            response->body().parts = std::move(reply.parts);
+            response->prepare_payload();
+        }
     }
     response->keep_alive(!ends);
     if (!ends && m_parser->get().version() < 11) {
@@ -334,8 +351,47 @@ void HttpSession::send(Reply reply, bool ends) {
     m_stream.expires_after(options.ioTimeout);
     http::async_write(m_stream, *response,
                       [self = shared_from_this(), ends](beast::error_code ec, std::size_t) {
-                          self->onSent(ends, ec);
+                          if (!ec && self->m_tail) {
+                              self->sendTail(ends);
+                          } else {
+                              self->onSent(ends, ec);
+                          }
                       });
+}
+
+void HttpSession::sendTail(bool ends) {
+    tcp::socket& socket = m_stream.socket();
+    const std::string_view tail = m_tail->tail;
+    beast::error_code ec;
+    socket.native_non_blocking(true, ec);
+    while (!ec && m_tailSent < tail.size()) {
+        auto offset = static_cast<off_t>(m_tailSent);
+        const ssize_t sent =
+            ::sendfile(socket.native_handle(), m_tail->tailFile, &offset, tail.size() - m_tailSent);
+        if (sent > 0) {
+            m_tailSent += static_cast<std::size_t>(sent);
+        } else if (sent < 0 && errno == EINTR) {
+            continue;
+        } else if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            m_stream.async_write_some(
+                net::buffer(tail.substr(m_tailSent)),
+                [self = shared_from_this(), ends](beast::error_code error, std::size_t written) {
+                    self->m_tailSent += written;
+                    if (error) {
+                        self->m_tail.reset();
+                        self->onSent(ends, error);
+                    } else {
+                        self->sendTail(ends);
+                    }
+                });
+            return;
+        } else {
+            ec = sent == 0 ? beast::error_code(net::error::eof)
+                           : beast::error_code(errno, boost::system::system_category());
+        }
+    }
+    m_tail.reset();
+    onSent(ends, ec);
 }
 
 void HttpSession::onSent(bool ends, beast::error_code ec) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Page.h"
+#include "PageCache.h"
 #include "ZonariumServer.h"
 
 #include <boost/asio/ip/tcp.hpp>
@@ -27,8 +28,8 @@ struct Reply {
     int status = 200;
     // Body bytes sent first, owned by the reply.
     std::string front;
-    // Cached page parts whose tail follows `front`; may be null.
-    std::shared_ptr<const PageParts> parts;
+    // Cached page whose tail follows `front`; may be null.
+    std::shared_ptr<const CachedPage> parts;
 };
 
 // A short page naming `status` and `reason`.
@@ -115,6 +116,9 @@ private:
     // Writes `reply`; `ends` closes the connection after it.
     void send(Reply reply, bool ends);
     void onSent(bool ends, boost::beast::error_code ec);
+    // Sends the rest of m_tail from its memory file, by the kernel, while the socket takes it;
+    // when it is full, writes the next piece from memory under the write deadline instead.
+    void sendTail(bool ends);
     // Refuses the request with `status`, closing the connection after the answer.
     void refuse(int status, std::string_view reason);
     // Shuts the sending side and reads what the client still sends, briefly, so that the
@@ -140,6 +144,10 @@ private:
     std::size_t m_served = 0;
     // The answer being written; kept until it is sent.
     std::shared_ptr<void> m_response;
+    // A page whose tail is still to be sent after the answer's head and front, and how much
+    // of that tail has gone.
+    std::shared_ptr<const CachedPage> m_tail;
+    std::size_t m_tailSent = 0;
     // Body bytes of the answer being written, as logged.
     std::size_t m_bodyBytes = 0;
     // Status of the answer being written.

@@ -39,6 +39,9 @@ struct ServerOptions {
     // Largest request body read (and discarded) before a GET or HEAD is answered, bytes;
     // larger gets 413.
     std::size_t maxBodyBytes = 8192;
+    // Send buffer of each connection, bytes; 0 leaves the system's own (which grows with
+    // the connection). Small values make replies back up, as with a slow client.
+    int sendBufferBytes = 0;
 };
 
 // Source of the current instant; replaced in tests.

@@ -15,7 +15,13 @@ namespace zonarium::test {
 // A connected loopback socket, closed on destruction.
 class RawConnection {
 public:
-    explicit RawConnection(int port) : m_socket(::socket(AF_INET, SOCK_STREAM, 0)) {
+    // `receiveBuffer` (bytes), when not 0, caps the socket's receive buffer, so that a
+    // server's replies back up while the client does not read.
+    explicit RawConnection(int port, int receiveBuffer = 0)
+        : m_socket(::socket(AF_INET, SOCK_STREAM, 0)) {
+        if (receiveBuffer > 0) {
+            ::setsockopt(m_socket, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+        }
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_port = htons(static_cast<std::uint16_t>(port));
