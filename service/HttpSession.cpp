@@ -11,6 +11,7 @@
 
 #include <sys/sendfile.h>
 
+#include <array>
 #include <cerrno>
 #include <utility>
 
@@ -68,9 +69,11 @@ using Response = http::response<SplitBody>;
 // Shortest page tail sent from its memory file; shorter ones go from memory with the head.
 constexpr std::size_t kTailFromFileBytes = 16384;
 // Largest read while waiting for a request's first bytes.
-constexpr std::size_t kFirstReadBytes = 4096;
+constexpr std::size_t kFirstReadBytes = 1024;
 // How long a closing connection may still send before it is cut off.
 constexpr std::chrono::seconds kClosingGrace{1};
+// Bytes read at a time while closing.
+constexpr std::size_t kDrainBufferBytes = 4096;
 // Bytes a closing connection may still send before it is cut off.
 constexpr std::size_t kClosingDrainBytes = 1 << 20;
 
@@ -416,8 +419,11 @@ void HttpSession::closeGracefully() {
 }
 
 void HttpSession::drain() {
+    if (!m_drainBuffer) {
+        m_drainBuffer = std::make_unique<char[]>(kDrainBufferBytes);
+    }
     m_stream.async_read_some(
-        net::buffer(m_drainBuffer),
+        net::buffer(m_drainBuffer.get(), kDrainBufferBytes),
         [self = shared_from_this()](beast::error_code ec, std::size_t received) {
             self->m_drained += received;
             if (!ec && self->m_drained <= kClosingDrainBytes) {

@@ -10,7 +10,6 @@
 #include <boost/beast/http/parser.hpp>
 #include <boost/beast/http/string_body.hpp>
 
-#include <array>
 #include <cstddef>
 #include <functional>
 #include <list>
@@ -154,7 +153,8 @@ private:
     int m_status = 0;
     // Bytes drained while closing.
     std::size_t m_drained = 0;
-    std::array<char, 4096> m_drainBuffer{};
+    // Where drained bytes go; made only when closing.
+    std::unique_ptr<char[]> m_drainBuffer;
 };
 
 }  // namespace zonarium
