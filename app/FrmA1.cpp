@@ -79,11 +79,12 @@ std::string toBytes(const QString& text) {
 
 }  // namespace
 
-FrmA1::FrmA1(Internet& internet, Desktop& desktop, TimerMode timerMode, QWidget* parent)
+FrmA1::FrmA1(Internet& internet, Desktop& desktop, TimerMode timerMode, ServiceAddress service,
+             QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
-      m_logic(*this, internet, desktop),
+      m_logic(*this, internet, desktop, std::move(service)),
       m_timerMode(timerMode) {
     // "MS Sans Serif" has no stand-in of its own here; the one for Arial is the closest in
     // width, so the buttons' captions fit as designed.
@@ -159,6 +160,7 @@ void FrmA1::buildControls() {
 
     m_cmdCountry = button("CmdCountry", "&Display time", twipsRect(120, 6360, 1215, 495));
     m_cmdCountry->setEnabled(false);
+    connect(m_cmdCountry, &QPushButton::clicked, this, [this] { m_logic.CmdCountry_Click(); });
     m_cmdSetLocal = button("CmdSetLocal", "&Set Local time", twipsRect(1440, 6360, 1215, 495));
 
     m_lstInfo = new QListWidget(this);
