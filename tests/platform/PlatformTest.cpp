@@ -79,7 +79,7 @@ TEST_F(PosixDesktopTest, EnvironmentAndProgramStart) {
 }
 
 // Sessions get distinct handles; closing is good once, and unknown handles fail.
-TEST(CurlInternetTest, SessionHandlesCloseOnce) {
+TEST(CurlSessionTest, SessionHandlesCloseOnce) {
     CurlInternet internet("127.0.0.1", 80);
     const InternetHandle a = internet.open("agent", 0);
     const InternetHandle b = internet.open("agent", 1);
