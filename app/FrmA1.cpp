@@ -168,6 +168,9 @@ void FrmA1::buildControls() {
     m_lstInfo->setGeometry(twipsRect(2760, 480, 8415, 5685));
     m_lstInfo->setFont(makeFont("Courier New", 9));
     m_lstInfo->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Every line has the same height: the list then lays out a new line without measuring
+    // all the others, so filling it stays linear in its length.
+    m_lstInfo->setUniformItemSizes(true);
     m_lstInfo->setToolTip("Displays time-zone of City or Town");
     setColour(m_lstInfo, QPalette::Base, QColor(255, 240, 255));
 
