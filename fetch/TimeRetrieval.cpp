@@ -44,8 +44,12 @@ std::string StatusLineOf(std::string_view rawHeaders) {
 }
 
 TimeRetrieval::TimeRetrieval(Internet& internet, RetrievalView& view, RetrievalState& state,
-                             const ServiceAddress& service)
-    : m_internet(internet), m_view(view), m_state(state), m_service(service) {}
+                             const ServiceAddress& service, Clock clock)
+    : m_internet(internet),
+      m_view(view),
+      m_state(state),
+      m_service(service),
+      m_clock(std::move(clock)) {}
 
 void TimeRetrieval::abandon() {
     if (m_running) {
@@ -59,6 +63,7 @@ TimeRetrieval::Outcome TimeRetrieval::run() {
     }
     m_running = true;
     m_abandoned = false;
+    m_eventsRan = {};
     m_internet.setWaitHandler([this] { letEventsRun(); });
     const Outcome outcome = fetch();
     m_internet.setWaitHandler(nullptr);
@@ -69,8 +74,9 @@ TimeRetrieval::Outcome TimeRetrieval::run() {
 }
 
 bool TimeRetrieval::letEventsRun() {
-    if (!m_abandoned) {
+    if (!m_abandoned && m_clock() - m_eventsRan >= kEventInterval) {
         m_view.processEvents();
+        m_eventsRan = m_clock();
     }
     return !m_abandoned;
 }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -33,9 +35,14 @@ std::string StatusLineOf(std::string_view rawHeaders);
 // the reply, and one line per city in the view's list. Failures are shown in the status
 // caption and a message, close the fetch's connection and request and empty the
 // identifier. Runs on the caller's thread and lets the view's pending events run while it
-// waits, so the view's handlers may run in the middle of it; only one fetch runs at a time.
+// waits and while it lists, at most every kEventInterval, so the view stays live and the list
+// fills visibly without a repaint per row; the view's handlers may therefore run in the
+// middle of a fetch. Only one fetch runs at a time.
 class TimeRetrieval {
 public:
+    // Source of the current instant; replaced in tests.
+    using Clock = std::function<std::chrono::steady_clock::time_point()>;
+
     // How a run ended.
     enum class Outcome {
         NoSelection,  // the empty entry or none was selected: nothing was sent
@@ -51,10 +58,12 @@ public:
     static constexpr std::size_t kReadChunk = 2048;
     // Each time-out of the request, in milliseconds.
     static constexpr std::uint32_t kTimeoutMs = 420000;
+    // Shortest time between two runs of the view's pending events.
+    static constexpr std::chrono::milliseconds kEventInterval{10};
 
     // All four must outlive the object.
     TimeRetrieval(Internet& internet, RetrievalView& view, RetrievalState& state,
-                  const ServiceAddress& service);
+                  const ServiceAddress& service, Clock clock = std::chrono::steady_clock::now);
 
     Outcome run();
     // True while run() is going on.
@@ -69,13 +78,17 @@ private:
     Outcome list(const std::string& reply);
     bool readReply(std::string& reply);
     void closeHandle(InternetHandle& handle);
-    // Lets the view's events run; false once the fetch has been abandoned.
+    // Lets the view's events run unless they ran less than kEventInterval ago; false once
+    // the fetch has been abandoned.
     bool letEventsRun();
 
     Internet& m_internet;
     RetrievalView& m_view;
     RetrievalState& m_state;
     const ServiceAddress& m_service;
+    Clock m_clock;
+    // When the view's events last ran.
+    std::chrono::steady_clock::time_point m_eventsRan{};
     bool m_running = false;
     bool m_abandoned = false;
 };

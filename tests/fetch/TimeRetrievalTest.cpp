@@ -94,7 +94,10 @@ protected:
     RecordingView view;
     RetrievalState state;
     ServiceAddress service{"time.example", 8080};
-    TimeRetrieval retrieval{internet, view, state, service};
+    // The retrieval's clock moves by `step` whenever it is read.
+    std::chrono::steady_clock::time_point now{std::chrono::hours(1)};
+    std::chrono::milliseconds step{20};
+    TimeRetrieval retrieval{internet, view, state, service, [this] { return now += step; }};
 };
 
 // Entry 0 and no selection make no request, show nothing and still pass the common exit.
@@ -237,6 +240,16 @@ TEST_F(TimeRetrievalTest, ListsTheRows) {
     EXPECT_GE(view.eventRuns, 2 * internet.reads + 2 * 3);
     EXPECT_NE(state.RequestHandle, kNoHandle);
     EXPECT_TRUE(view.messages.empty());
+}
+
+// However fast the rows come, the view's events run at most every 10 ms: with the clock
+// standing still they run once, at the start.
+TEST_F(TimeRetrievalTest, EventsRunAtMostEveryTenMilliseconds) {
+    step = std::chrono::milliseconds(0);
+    internet.replies.push_back(okReply(page("id", 50)));
+    EXPECT_EQ(run(), TimeRetrieval::Outcome::Listed);
+    EXPECT_EQ(view.list.size(), 51U);
+    EXPECT_EQ(view.eventRuns, 1);
 }
 
 // A page without a result table still clears the list to its header line.
