@@ -340,6 +340,24 @@ class PositionTest(unittest.TestCase):
         self.assertTrue(any("not the polygons' Asia/Shanghai" in f for f in faults), faults)
 
 
+class ChangesTableTest(unittest.TestCase):
+    # The report's offsets come from the system tzdata, signed, in each season: Punta
+    # Arenas left Santiago's winter clock; Ciudad Juarez left Ojinaga's.
+    def test_changes_table(self):
+        juarez = base_row("MX", "Ciudad Juárez", "", 31.69, -106.49, "America/Ojinaga")
+        arenas = base_row("CL", "Punta Arenas", "", -53.17, -70.94, "America/Santiago")
+        table = mp.changes_table([(juarez, "America/Ciudad_Juarez"),
+                                  (arenas, "America/Punta_Arenas")], "/usr/share/zoneinfo")
+        lines = table.decode("utf-8").splitlines()
+        self.assertEqual(lines[0].split("\t")[4:], ["December before", "December after",
+                                                     "June before", "June after"])
+        self.assertEqual(lines[1:], [
+            "Chile\tPunta Arenas\tAmerica/Santiago\tAmerica/Punta_Arenas"
+            "\tUTC-03:00\tUTC-03:00\tUTC-04:00\tUTC-03:00",
+            "Mexico\tCiudad Juárez\tAmerica/Ojinaga\tAmerica/Ciudad_Juarez"
+            "\tUTC-06:00\tUTC-07:00\tUTC-05:00\tUTC-06:00"])
+
+
 def spelt(name, province, lat, lon, pop=0.0, source="base"):
     return mp.Place(133, "MX", name, province, lat, lon, "America/Ciudad_Juarez", pop, source)
 
