@@ -1,6 +1,7 @@
 // zonariumd: the time-information service. Serves GET /cgi-bin/wt.cgi?cnt=..&ID=..&land=N.
 
 #include "CityTable.h"
+#include "TzdataRelease.h"
 #include "ZonariumServer.h"
 
 #include <signal.h>
@@ -31,6 +32,7 @@ constexpr const char* kUsage =
     "                      limit); beyond it the one waiting longest is closed\n"
     "  --data FILE         places file (default " ZONARIUM_DEFAULT_PLACES_FILE
     ")\n"
+    "  --version           show the version and the tzdata release in use\n"
     "  --help              show this text\n"
     "\n"
     "Writes one access-log line per request to standard output; stops on SIGINT or SIGTERM.\n";
@@ -73,8 +75,8 @@ bool parseListen(std::string_view text, std::string& host, int& port) {
 bool parseArguments(int argc, char** argv, Arguments& arguments, int& exitCode) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view option = argv[i];
-        if (option == "--help" || option == "-h") {
-            std::fputs(kUsage, stdout);
+        if (option == "--help" || option == "-h" || option == "--version") {
+            std::fputs(option == "--version" ? zonarium::versionText().c_str() : kUsage, stdout);
             exitCode = 0;
             return false;
         }
