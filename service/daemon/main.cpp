@@ -1,6 +1,7 @@
 // zonariumd: the time-information service. Serves GET /cgi-bin/wt.cgi?cnt=..&ID=..&land=N.
 
 #include "CityTable.h"
+#include "PlacesFile.h"
 #include "TzdataRelease.h"
 #include "ZonariumServer.h"
 
@@ -30,7 +31,9 @@ constexpr const char* kUsage =
     "                      (default 8); waiting connections hold no thread\n"
     "  --max-connections N open connections at most (default 4096, and the descriptor\n"
     "                      limit); beyond it the one waiting longest is closed\n"
-    "  --data FILE         places file (default " ZONARIUM_DEFAULT_PLACES_FILE
+    "  --data FILE         places file (default: " ZONARIUM_RELATIVE_PLACES_FILE
+    " beside the program,\n"
+    "                      else " ZONARIUM_DEFAULT_PLACES_FILE
     ")\n"
     "  --version           show the version and the tzdata release in use\n"
     "  --help              show this text\n"
@@ -48,7 +51,8 @@ struct Arguments {
     // Open connections at most.
     int maxConnections = static_cast<int>(zonarium::ServerOptions{}.maxConnections);
     // Places file.
-    std::string dataFile = ZONARIUM_DEFAULT_PLACES_FILE;
+    std::string dataFile =
+        zonarium::defaultPlacesFile(ZONARIUM_RELATIVE_PLACES_FILE, ZONARIUM_DEFAULT_PLACES_FILE);
 };
 
 bool parseNumber(std::string_view text, int low, int high, int& value) {
