@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstring>
 #include <numeric>
 #include <string_view>
@@ -163,7 +164,7 @@ CliParse parseCliArguments(const std::vector<std::string>& args, const std::stri
             request.access = AccessType::Direct;
         } else if (arg == "--server" || arg.starts_with("--server=")) {
             if (arg == "--server") {
-                if (i + 1 >= args.size()) {
+                if (i + 1 >= args.size() || args[i + 1].starts_with("-")) {
                     parse.error = "--server needs HOST[:PORT]";
                     return parse;
                 }
@@ -218,6 +219,9 @@ TerminalText::TerminalText() {
     m_utf8 = charset == "UTF-8";
     if (!m_utf8 && charset != "ISO-8859-1") {
         iconv_t converter = iconv_open(charset.c_str(), "ISO-8859-1");
+        if (converter == reinterpret_cast<iconv_t>(-1)) {
+            converter = iconv_open("ASCII", "ISO-8859-1");
+        }
         if (converter != reinterpret_cast<iconv_t>(-1)) {
             m_converter = converter;
         }
@@ -267,7 +271,9 @@ std::string TerminalText::operator()(const std::string& latin1) const {
     return out;
 }
 
-int runCli(const CliRequest& request, Internet& internet, std::FILE* out, std::FILE* err) {
+namespace {
+
+int runAction(const CliRequest& request, Internet& internet, std::FILE* out, std::FILE* err) {
     switch (request.action) {
         case CliRequest::Action::Help:
             std::fputs(kUsageText, out);
@@ -297,12 +303,21 @@ int runCli(const CliRequest& request, Internet& internet, std::FILE* out, std::F
     const TimeRetrieval::Outcome outcome = retrieval.run();
     for (InternetHandle* handle :
          {&state.ConnectHandle, &state.RequestHandle, &state.SessionHandle}) {
-        if (*handle != kNoHandle) {
-            internet.closeHandle(*handle);
-        }
+        closeAndClear(internet, *handle);
     }
     return outcome == TimeRetrieval::Outcome::Listed && !view.failed() ? CliExit::kListed
                                                                        : CliExit::kFailed;
+}
+
+}  // namespace
+
+int runCli(const CliRequest& request, Internet& internet, std::FILE* out, std::FILE* err) {
+    const int code = runAction(request, internet, out, err);
+    if (std::fflush(out) != 0 || std::ferror(out) != 0) {
+        std::fprintf(err, "horalux-cli: cannot write the output: %s\n", std::strerror(errno));
+        return CliExit::kFailed;
+    }
+    return code;
 }
 
 }  // namespace horalux

@@ -59,7 +59,8 @@ public:
     std::string operator()(const std::string& latin1) const;
 
 private:
-    // iconv descriptor, or none when the terminal takes ISO-8859-1 or UTF-8 as they come.
+    // iconv descriptor, or none when the terminal takes ISO-8859-1 or UTF-8 as they come
+    // (or when not even ASCII can be converted to, where the bytes go out as they are).
     void* m_converter = nullptr;
     // The terminal's character set is UTF-8.
     bool m_utf8 = false;

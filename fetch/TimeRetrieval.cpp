@@ -64,7 +64,8 @@ TimeRetrieval::Outcome TimeRetrieval::run() {
     m_running = true;
     m_abandoned = false;
     m_eventsRan = {};
-    m_internet.setWaitHandler([this] { letEventsRun(); });
+    // A network wait already lasts a while: the events run at every one.
+    m_internet.setWaitHandler([this] { runEvents(); });
     const Outcome outcome = fetch();
     m_internet.setWaitHandler(nullptr);
     m_view.fetchEnded();
@@ -74,17 +75,16 @@ TimeRetrieval::Outcome TimeRetrieval::run() {
 }
 
 bool TimeRetrieval::letEventsRun() {
-    if (!m_abandoned && m_clock() - m_eventsRan >= kEventInterval) {
-        m_view.processEvents();
-        m_eventsRan = m_clock();
+    if (m_clock() - m_eventsRan >= kEventInterval) {
+        runEvents();
     }
     return !m_abandoned;
 }
 
-void TimeRetrieval::closeHandle(InternetHandle& handle) {
-    if (handle != kNoHandle) {
-        m_internet.closeHandle(handle);
-        handle = kNoHandle;
+void TimeRetrieval::runEvents() {
+    if (!m_abandoned) {
+        m_view.processEvents();
+        m_eventsRan = m_clock();
     }
 }
 
@@ -142,7 +142,7 @@ bool TimeRetrieval::readReply(std::string& reply) {
         const std::size_t room = std::min(chunk.size(), kMaxReplyBytes - reply.size());
         std::size_t count = 0;
         const bool ok = m_internet.readFile(m_state.RequestHandle, chunk.data(), room, count);
-        reply.append(chunk.data(), std::min(count, room));
+        reply.append(chunk.data(), count);
         if (!letEventsRun()) {
             return false;
         }
@@ -155,8 +155,8 @@ bool TimeRetrieval::readReply(std::string& reply) {
 TimeRetrieval::Outcome TimeRetrieval::fail(const std::string& text, int style) {
     m_view.setStatus(text);
     m_view.showMessage(text, style);
-    closeHandle(m_state.ConnectHandle);
-    closeHandle(m_state.RequestHandle);
+    closeAndClear(m_internet, m_state.ConnectHandle);
+    closeAndClear(m_internet, m_state.RequestHandle);
     m_state.ServiceId.clear();
     return Outcome::Failed;
 }

@@ -68,8 +68,9 @@ public:
     Outcome run();
     // True while run() is going on.
     bool running() const { return m_running; }
-    // Ends the running fetch at its next wait without showing anything more: for a view
-    // that is going away. Its handles are the caller's to close.
+    // Ends the running fetch without showing anything more, for a view that is going away:
+    // the fetch stops at its next chance to let events run. A network wait in progress ends
+    // only when the caller also closes the fetch's handles, which are the caller's to close.
     void abandon();
 
 private:
@@ -77,10 +78,11 @@ private:
     Outcome fail(const std::string& text, int style);
     Outcome list(const std::string& reply);
     bool readReply(std::string& reply);
-    void closeHandle(InternetHandle& handle);
     // Lets the view's events run unless they ran less than kEventInterval ago; false once
     // the fetch has been abandoned.
     bool letEventsRun();
+    // Lets the view's events run now, unless the fetch has been abandoned.
+    void runEvents();
 
     Internet& m_internet;
     RetrievalView& m_view;

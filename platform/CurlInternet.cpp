@@ -52,6 +52,9 @@ struct CurlInternet::Request {
     static std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* user) {
         auto& r = *static_cast<Request*>(user);
         const std::size_t length = size * count;
+        if (r.headComplete) {
+            return length;  // trailers of a chunked body are not part of the head
+        }
         r.headBytes += length;
         if (r.headBytes > kMaxHeadBytes) {
             return 0;  // fails the transfer
@@ -159,6 +162,10 @@ InternetHandle CurlInternet::open(const std::string& userAgent, int accessType) 
         accessType != static_cast<int>(AccessType::Direct)) {
         return kNoHandle;
     }
+    // The agent goes into a header line of every request.
+    if (userAgent.find_first_of("\r\n") != std::string::npos) {
+        return kNoHandle;
+    }
     const InternetHandle handle = nextHandle();
     m_sessions.emplace(handle, Session{userAgent, static_cast<AccessType>(accessType)});
     return handle;
@@ -181,11 +188,11 @@ InternetHandle CurlInternet::openRequest(InternetHandle connection, const std::s
     const bool tokenVerb = !verb.empty() && std::all_of(verb.begin(), verb.end(), [](char c) {
         return std::isupper(static_cast<unsigned char>(c)) != 0;
     });
-    // The request line must stay one line of three parts.
+    // The request line must stay one line of three parts, and the path go out whole.
     const bool safeObject = !object.empty() && object.front() == '/' &&
                             std::none_of(object.begin(), object.end(), [](char c) {
                                 const auto u = static_cast<unsigned char>(c);
-                                return u <= 0x20 || u == 0x7F;
+                                return u <= 0x20 || u == 0x7F || c == '#';
                             });
     if (m_connections.count(connection) == 0 || !tokenVerb || !safeObject ||
         (version != "HTTP/1.1" && version != "HTTP/1.0")) {
@@ -292,7 +299,8 @@ bool CurlInternet::sendRequest(InternetHandle request) {
     curl_easy_setopt(e, CURLOPT_PATH_AS_IS, 1L);
     curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http");
     curl_easy_setopt(e, CURLOPT_HTTP_VERSION,
-                     r->version == "HTTP/1.0" ? CURL_HTTP_VERSION_1_0 : CURL_HTTP_VERSION_1_1);
+                     static_cast<long>(r->version == "HTTP/1.0" ? CURL_HTTP_VERSION_1_0
+                                                                : CURL_HTTP_VERSION_1_1));
     if (r->verb == "GET") {
         curl_easy_setopt(e, CURLOPT_HTTPGET, 1L);
     } else {
@@ -311,6 +319,11 @@ bool CurlInternet::sendRequest(InternetHandle request) {
     curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME,
                      std::max(1L, static_cast<long>((stallMs + 999) / 1000)));
+    // A peer that trickles just fast enough is still stopped: the whole transfer may take
+    // the three time-outs together.
+    curl_easy_setopt(e, CURLOPT_TIMEOUT_MS,
+                     static_cast<long>(r->connectTimeoutMs) + static_cast<long>(r->sendTimeoutMs) +
+                         static_cast<long>(r->receiveTimeoutMs));
     curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &Request::onHeader);
     curl_easy_setopt(e, CURLOPT_HEADERDATA, r);
     curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &Request::onBody);

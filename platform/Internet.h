@@ -32,7 +32,8 @@ inline constexpr std::uint32_t kAdd = 0x20000000U;
 inline constexpr std::uint32_t kReplace = 0x80000000U;
 }  // namespace HeaderModifier
 
-// Options of Internet::setOption; every value is in milliseconds.
+// Options of Internet::setOption; every value is in milliseconds. A whole transfer may last
+// the three together at most.
 namespace InternetOption {
 // Longest wait for the connection to the server.
 inline constexpr int kConnectTimeout = 2;
@@ -98,5 +99,13 @@ public:
     // What runs while a call waits on the network; none by default.
     virtual void setWaitHandler(std::function<void()> handler) = 0;
 };
+
+// Closes `handle` when it is set and sets it to none, so that it is never closed twice.
+inline void closeAndClear(Internet& internet, InternetHandle& handle) {
+    if (handle != kNoHandle) {
+        internet.closeHandle(handle);
+        handle = kNoHandle;
+    }
+}
 
 }  // namespace horalux

@@ -96,18 +96,11 @@ void FrmA1Logic::Form_KeyUp(int keyCode, int /*shift*/) {
     }
 }
 
-void FrmA1Logic::closeHandle(InternetHandle& handle) {
-    if (handle != kNoHandle) {
-        m_internet.closeHandle(handle);
-        handle = kNoHandle;
-    }
-}
-
 void FrmA1Logic::Form_Unload(int& /*cancel*/) {
     m_retrieval.abandon();
-    closeHandle(m_state.ConnectHandle);
-    closeHandle(m_state.RequestHandle);
-    closeHandle(m_state.SessionHandle);
+    closeAndClear(m_internet, m_state.ConnectHandle);
+    closeAndClear(m_internet, m_state.RequestHandle);
+    closeAndClear(m_internet, m_state.SessionHandle);
 }
 
 void FrmA1Logic::Timer1_Timer() {

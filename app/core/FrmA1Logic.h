@@ -90,7 +90,6 @@ private:
     void processEvents() override;
 
     void runMissingLibraryFlow();
-    void closeHandle(InternetHandle& handle);
 
     MainView& m_view;
     Internet& m_internet;

@@ -1,5 +1,9 @@
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -47,6 +51,19 @@ CliRun cli(const std::string& arguments, const std::string& environment = "") {
     return run;
 }
 
+// A loopback port that nothing listens on: one just bound and let go.
+int closedPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), length);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
 // Characters (not bytes) of a UTF-8 text.
 std::size_t characters(const std::string& text) {
     std::size_t count = 0;
@@ -86,13 +103,14 @@ TEST(CliEndToEndTest, ExitCodesAndSettings) {
               std::string::npos)
         << unknown.errors;
 
-    const CliRun unreachable = cli("India", "HORALUX_SERVER=127.0.0.1:1");
+    const std::string closed = "127.0.0.1:" + std::to_string(closedPort());
+    const CliRun unreachable = cli("India", "HORALUX_SERVER=" + closed);
     EXPECT_EQ(unreachable.exitCode, 1);
     EXPECT_TRUE(unreachable.lines.empty());
     EXPECT_NE(unreachable.errors.find("Server not reachable"), std::string::npos);
 
     const CliRun overridden =
-        cli("--server " + service().address() + " USA", "HORALUX_SERVER=127.0.0.1:1");
+        cli("--server " + service().address() + " USA", "HORALUX_SERVER=" + closed);
     EXPECT_EQ(overridden.exitCode, 0) << overridden.errors;
     EXPECT_EQ(overridden.lines.size(), servedPlaces().places(224).size() + 1);
 
@@ -105,6 +123,10 @@ TEST(CliEndToEndTest, ExitCodesAndSettings) {
     EXPECT_EQ(cli("--version").lines, std::vector<std::string>{"horalux-cli 2.3.0.1"});
     EXPECT_EQ(cli("--bogus India").exitCode, 2);
     EXPECT_EQ(cli("--server bad:host:1 India").exitCode, 2);
+    EXPECT_EQ(cli("--server --direct India").exitCode, 2);
+    const CliRun unwritable = cli("--list >/dev/full");
+    EXPECT_EQ(unwritable.exitCode, 1);
+    EXPECT_NE(unwritable.errors.find("cannot write"), std::string::npos) << unwritable.errors;
 }
 
 }  // namespace

@@ -61,7 +61,7 @@ public:
     InternetHandle connect(InternetHandle session, const std::string& server,
                            std::uint16_t port) override {
         connects.push_back({session, server, port});
-        return sessions.count(session) != 0 ? add(connections) : kNoHandle;
+        return sessions.count(session) != 0 ? add(connections, session) : kNoHandle;
     }
 
     InternetHandle openRequest(InternetHandle connection, const std::string& verb,
@@ -69,7 +69,7 @@ public:
                                std::uint32_t flags) override {
         RequestCall call{kNoHandle, connection, verb, object, version, flags, {}, {}, false};
         if (connections.count(connection) != 0) {
-            call.handle = add(liveRequests);
+            call.handle = add(liveRequests, connection);
         }
         requests.push_back(call);
         return call.handle;
@@ -150,12 +150,10 @@ public:
         return true;
     }
 
+    // Closing a session or a connection also ends what was made from it.
     bool closeHandle(InternetHandle handle) override {
         closes.push_back(handle);
-        answered.erase(handle);
-        return sessions.erase(handle) + connections.erase(handle) + liveRequests.erase(handle) +
-                   others.erase(handle) ==
-               1;
+        return drop(handle);
     }
 
     bool connectedState() override {
@@ -202,9 +200,25 @@ private:
         std::size_t offset = 0;
     };
 
-    InternetHandle add(std::set<InternetHandle>& kind) {
+    InternetHandle add(std::set<InternetHandle>& kind, InternetHandle parent = kNoHandle) {
         kind.insert(++lastHandle);
+        parents[lastHandle] = parent;
         return lastHandle;
+    }
+
+    bool drop(InternetHandle handle) {
+        answered.erase(handle);
+        const bool known = sessions.erase(handle) + connections.erase(handle) +
+                               liveRequests.erase(handle) + others.erase(handle) ==
+                           1;
+        if (known) {
+            for (const auto& [child, parent] : parents) {
+                if (parent == handle) {
+                    drop(child);
+                }
+            }
+        }
+        return known;
     }
 
     RequestCall* live(InternetHandle handle) {
@@ -226,6 +240,8 @@ private:
     }
 
     std::map<InternetHandle, Answer> answered;
+    // The session of each connection, the connection of each request.
+    std::map<InternetHandle, InternetHandle> parents;
 };
 
 }  // namespace horalux::test

@@ -132,7 +132,8 @@ TEST_F(CurlInternetTest, StatusLineAndHeaders) {
 // Sized, chunked, close-delimited and empty bodies, each read whole in reads of at most the
 // asked size, then the end reported as a good read of 0 bytes.
 TEST_F(CurlInternetTest, BodyForms) {
-    const std::string text = pattern(5000);
+    // Larger than what is held before the transfer pauses, so pauses come and go.
+    const std::string text = pattern(3 * CurlInternet::kMaxBufferedBody + 5);
     std::string chunked = okHead("Transfer-Encoding: chunked\r\n");
     for (std::size_t at = 0; at < text.size(); at += 1500) {
         const std::string part = text.substr(at, 1500);
@@ -140,7 +141,7 @@ TEST_F(CurlInternetTest, BodyForms) {
         std::snprintf(size, sizeof size, "%zx\r\n", part.size());
         chunked += size + part + "\r\n";
     }
-    chunked += "0\r\n\r\n";
+    chunked += "0\r\nX-Trailer: 1\r\n\r\n";
     struct Case {
         const char* name;
         std::string reply;
@@ -159,6 +160,9 @@ TEST_F(CurlInternetTest, BodyForms) {
         EXPECT_TRUE(readAll(body, 2048, &largest));
         EXPECT_EQ(body, c.body);
         EXPECT_LE(largest, 2048U);
+        std::string raw;
+        internet.queryInfo(request, QueryInfoLevel::kRawHeaders, raw);
+        EXPECT_EQ(raw.find("X-Trailer"), std::string::npos);
     }
 }
 
@@ -227,6 +231,8 @@ TEST_F(CurlInternetTest, HandlesClosedMeanwhileAndUnknownHandles) {
     // Nothing that could split the request line gets into it.
     EXPECT_EQ(internet.openRequest(connection, "GET", "/a b", "HTTP/1.1", 0), kNoHandle);
     EXPECT_EQ(internet.openRequest(connection, "GET", "/a\r\nX: y", "HTTP/1.1", 0), kNoHandle);
+    EXPECT_EQ(internet.openRequest(connection, "GET", "/a#b", "HTTP/1.1", 0), kNoHandle);
+    EXPECT_EQ(internet.open("Agent\r\nX-Evil: 1", 0), kNoHandle);
 }
 
 // No server, and a reply head larger than any page needs: the send fails.
@@ -247,7 +253,7 @@ TEST_F(CurlInternetTest, RefusedAndOversizedHeads) {
 }
 
 // The retrieval over the real client: an identifier meant to add a header goes back
-// encoded, and a reply past the cap is read only up to it while memory stays bounded.
+// encoded, and a reply longer than the cap ends the read without a failure.
 class RetrievalOverCurlTest : public CurlInternetTest, public RetrievalView {
 protected:
     int selectedEntry() const override { return 96; }
