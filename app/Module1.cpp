@@ -8,6 +8,7 @@
 #include "CurlInternet.h"
 #include "FrmA1.h"
 #include "FrmA1Logic.h"
+#include "PosixRegistry.h"
 #include "QtDesktop.h"
 
 namespace horalux {
@@ -36,7 +37,8 @@ int Module1_Main(int argc, char** argv) {
         }
     }
     CurlInternet internet(service);
-    FrmA1 window(internet, desktop);
+    PosixRegistry registry;
+    FrmA1 window(internet, desktop, registry);
     if (!window.initialized()) {
         return 1;
     }
