@@ -3,7 +3,10 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QLabel>
+#include <QPixmap>
 #include <QPushButton>
+
+#include <algorithm>
 
 #include "Twips.h"
 
@@ -41,6 +44,10 @@ FrmConnect::FrmConnect(FrmConnectState& state, QWidget* parent)
       m_logic(*this, state) {
     setObjectName("FrmConnect");
     setWindowTitle("Connection");
+    // No icon: a blank one stands in for the program's.
+    QPixmap blank(16, 16);
+    blank.fill(Qt::transparent);
+    setWindowIcon(QIcon(blank));
     setFont(twips::dialogFont());
     setFixedSize(px(kClientWidth), px(kClientHeight));
 
@@ -66,6 +73,8 @@ FrmConnect::FrmConnect(FrmConnectState& state, QWidget* parent)
     QLabel* label3 = makeLabel(this, "Label3",
                                "Proxy Settings are used from IE (Internet Explorer) web browser.");
     label3->setGeometry(twips::rect(465, 1320, 4485, 195));
+    // The stand-in for the designed font is a little wider; the line is never cut short.
+    label3->resize(std::max(label3->width(), label3->sizeHint().width()), label3->height());
 
     QWidget::setTabOrder(m_cmbType, save);
     QWidget::setTabOrder(save, cancel);
