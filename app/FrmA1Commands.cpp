@@ -107,7 +107,7 @@ std::int16_t FrmA1::showConnectionDialog() {
         // Centred over this window when built; afterwards it stays where the user left it.
         QRect placed = m_frmConnect->geometry();
         placed.moveCenter(geometry().center());
-        m_frmConnect->move(placed.topLeft());
+        m_frmConnect->setGeometry(placed);
     }
     m_runModal(*m_frmConnect);
     if (m_frmConnect->closedFromFrame()) {

@@ -236,6 +236,7 @@ TEST_F(ConnectionCommandTest, SaveReopensTheSessionWithTheChosenType) {
     FrmConnect* first = window->connectionDialog();
     ASSERT_NE(first, nullptr);
     EXPECT_TRUE(first->isHidden());
+    EXPECT_EQ(first->geometry().center(), window->geometry().center());
     answerWith([](FrmConnect& dialog) {
         EXPECT_EQ(type(dialog)->currentText(), "Direct");
         save(dialog, 0);
