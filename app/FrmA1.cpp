@@ -81,11 +81,11 @@ std::string toBytes(const QString& text) {
 }  // namespace
 
 FrmA1::FrmA1(Internet& internet, Desktop& desktop, Registry& registry, TimerMode timerMode,
-             QWidget* parent)
+             ServiceAddress service, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
-      m_logic(*this, internet, desktop),
+      m_logic(*this, internet, desktop, std::move(service)),
       m_timerMode(timerMode),
       m_desktop(desktop),
       m_registry(registry) {
@@ -164,6 +164,7 @@ void FrmA1::buildControls() {
 
     m_cmdCountry = button("CmdCountry", "&Display time", twipsRect(120, 6360, 1215, 495));
     m_cmdCountry->setEnabled(false);
+    connect(m_cmdCountry, &QPushButton::clicked, this, [this] { m_logic.CmdCountry_Click(); });
     m_cmdSetLocal = button("CmdSetLocal", "&Set Local time", twipsRect(1440, 6360, 1215, 495));
 
     m_lstInfo = new QListWidget(this);
@@ -171,6 +172,9 @@ void FrmA1::buildControls() {
     m_lstInfo->setGeometry(twipsRect(2760, 480, 8415, 5685));
     m_lstInfo->setFont(makeFont("Courier New", 9));
     m_lstInfo->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Every line has the same height: the list then lays out a new line without measuring
+    // all the others, so filling it stays linear in its length.
+    m_lstInfo->setUniformItemSizes(true);
     m_lstInfo->setToolTip("Displays time-zone of City or Town");
     setColour(m_lstInfo, QPalette::Base, QColor(255, 240, 255));
 

@@ -38,8 +38,10 @@ class FrmA1 final : public QWidget, public MainView {
     Q_OBJECT
 
 public:
+    // "Display time" asks the time service at `service`.
     FrmA1(Internet& internet, Desktop& desktop, Registry& registry,
-          TimerMode timerMode = TimerMode::Live, QWidget* parent = nullptr);
+          TimerMode timerMode = TimerMode::Live, ServiceAddress service = {},
+          QWidget* parent = nullptr);
     ~FrmA1() override;
 
     // False when the start-up check found the HTTP client library missing: the program

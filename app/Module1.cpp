@@ -25,20 +25,15 @@ int Module1_Main(int argc, char** argv) {
     QApplication::setWindowIcon(appIcon());
 
     QtDesktop desktop;
-    ServiceAddress service;
-    const std::string configured = desktop.environmentVariable(kServerVariable);
-    if (!configured.empty()) {
-        if (auto parsed = parseServiceAddress(configured)) {
-            service = *parsed;
-        } else {
-            std::fprintf(stderr, "horalux: %s=\"%s\" is not HOST[:PORT]; using %s:%u\n",
-                         kServerVariable, configured.c_str(), service.host.c_str(),
-                         unsigned{service.port});
-        }
+    std::string warning;
+    const ServiceAddress service =
+        serviceAddressFromSetting(desktop.environmentVariable(kServerVariable), warning);
+    if (!warning.empty()) {
+        std::fprintf(stderr, "horalux: %s\n", warning.c_str());
     }
-    CurlInternet internet(service);
+    CurlInternet internet(service.host, service.port);
     PosixRegistry registry;
-    FrmA1 window(internet, desktop, registry);
+    FrmA1 window(internet, desktop, registry, TimerMode::Live, service);
     if (!window.initialized()) {
         return 1;
     }

@@ -6,18 +6,15 @@
 #include "Internet.h"
 #include "MainState.h"
 #include "MainView.h"
+#include "RetrievalView.h"
+#include "ServiceAddress.h"
+#include "TimeRetrieval.h"
 
 namespace horalux {
 
-// The application title: caption of every message box that names no title of its own.
-inline constexpr const char* kAppTitle = "FreeHoralux2";
-// The agent text every internet session is opened with.
-inline constexpr const char* kUserAgent = "Vexor-Horalux 0.1 (Windows 5.1, x86, en)";
 // Where to get the HTTP client library when it is missing.
 inline constexpr const char* kLibraryDownloadAddress = "https://curl.se/download.html";
 
-// Status text shown when a fetch starts.
-inline constexpr const char* kRetrievingText = "Retrieving data from Zonarium server";
 // Tag texts of the progress display.
 inline constexpr const char* kShowingTag = "TmrInternetChk";
 inline constexpr const char* kHoldTag = "h";
@@ -41,9 +38,10 @@ inline constexpr const char* kAnnouncedNotice =
 
 // The main window's handlers, written against a thin view of its controls and the
 // platform interfaces, so that they run without a toolkit. Holds the window's state.
-class FrmA1Logic {
+class FrmA1Logic : private RetrievalView {
 public:
-    FrmA1Logic(MainView& view, Internet& internet, Desktop& desktop);
+    // `service` is where "Display time" sends its request.
+    FrmA1Logic(MainView& view, Internet& internet, Desktop& desktop, ServiceAddress service = {});
 
     MainState& state() { return m_state; }
     const MainState& state() const { return m_state; }
@@ -60,8 +58,13 @@ public:
     void Form_Load();
     // A key release anywhere in the window; `shift` (the modifier state) is ignored.
     void Form_KeyUp(int keyCode, int shift);
-    // Closes the connection, request and session handles, in that order.
+    // Closes the connection, request and session handles, in that order. A fetch that is
+    // running ends at its next wait without showing anything more.
     void Form_Unload(int& cancel);
+
+    // "Display time": fetches and lists the selected country. A click while a fetch runs
+    // starts nothing.
+    void CmdCountry_Click();
 
     // Moves the scan line down by ScanStep, wrapping to the top at 6900 twips.
     void Timer1_Timer();
@@ -103,6 +106,21 @@ public:
     const std::string& timer2Tag() const { return m_timer2Tag; }
 
 private:
+    // RetrievalView: what a fetch reads and shows on the window.
+    int selectedEntry() const override;
+    std::optional<std::int32_t> itemData(int position) const override;
+    std::string countryText() const override;
+    void fetchStarted() override;
+    void fetchEnded() override;
+    void setStatus(const std::string& caption) override;
+    void setCountryHeading(const std::string& caption) override;
+    void clearList() override;
+    void addListRow(const std::string& row) override;
+    void enableDisplay() override;
+    void enableCountryList() override;
+    void showMessage(const std::string& text, int style) override;
+    void processEvents() override;
+
     void runMissingLibraryFlow();
     void closeHandle(InternetHandle& handle);
 
@@ -110,6 +128,10 @@ private:
     Internet& m_internet;
     Desktop& m_desktop;
     MainState m_state;
+    // Where requests go.
+    ServiceAddress m_service;
+    // The fetch behind "Display time".
+    TimeRetrieval m_retrieval;
     std::string m_lblAniTag;
     std::string m_timer2Tag;
 };

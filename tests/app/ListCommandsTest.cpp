@@ -231,7 +231,7 @@ TEST_F(ConnectionCommandTest, SaveReopensTheSessionWithTheChosenType) {
     EXPECT_EQ(internet.opens[1].accessType, 1);
     EXPECT_EQ(internet.opens[1].userAgent, "Vexor-Horalux 0.1 (Windows 5.1, x86, en)");
     EXPECT_EQ(state().SessionHandle, internet.lastHandle);
-    EXPECT_TRUE(internet.live.count(state().SessionHandle));
+    EXPECT_TRUE(internet.sessions.count(state().SessionHandle));
 
     FrmConnect* first = window->connectionDialog();
     ASSERT_NE(first, nullptr);

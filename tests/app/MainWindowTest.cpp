@@ -311,7 +311,7 @@ TEST_F(MainWindowTest, UnloadClosesHandlesInOrder) {
     int cancel = 0;
     window->logic().Form_Unload(cancel);
     EXPECT_EQ(internet.closes, expected);
-    EXPECT_TRUE(internet.live.empty());
+    EXPECT_EQ(internet.liveCount(), 0U);
 }
 
 TEST_F(MainWindowTest, UnloadBeforeAnyFetchClosesOnlyTheSession) {

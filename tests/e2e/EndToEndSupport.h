@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "CityTable.h"
+#include "ServiceProcess.h"
+
+namespace horalux::test {
+
+// The places file the service under test serves, loaded once.
+const zonarium::CityTable& servedPlaces();
+
+// A zonariumd serving that file, started once for the whole run.
+ServiceProcess& service();
+
+// ISO-8859-1 text as UTF-8.
+std::string utf8(const std::string& latin1);
+
+}  // namespace horalux::test
