@@ -14,6 +14,7 @@
 
 #include "AppIcon.h"
 #include "CountryTable.h"
+#include "FrmConnect.h"
 #include "SimpleComboBox.h"
 #include "WrappingCheckBox.h"
 
@@ -79,13 +80,15 @@ std::string toBytes(const QString& text) {
 
 }  // namespace
 
-FrmA1::FrmA1(Internet& internet, Desktop& desktop, TimerMode timerMode, ServiceAddress service,
-             QWidget* parent)
+FrmA1::FrmA1(Internet& internet, Desktop& desktop, Registry& registry, TimerMode timerMode,
+             ServiceAddress service, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
       m_logic(*this, internet, desktop, std::move(service)),
-      m_timerMode(timerMode) {
+      m_timerMode(timerMode),
+      m_desktop(desktop),
+      m_registry(registry) {
     // "MS Sans Serif" has no stand-in of its own here; the one for Arial is the closest in
     // width, so the buttons' captions fit as designed.
     QFont::insertSubstitution("MS Sans Serif", "Liberation Sans");
@@ -100,6 +103,7 @@ FrmA1::FrmA1(Internet& internet, Desktop& desktop, TimerMode timerMode, ServiceA
 
     buildControls();
     buildTimers();
+    connectCommands();
     qApp->installEventFilter(this);
 
     m_initialized = m_logic.Form_Initialize();
@@ -572,6 +576,8 @@ void FrmA1::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    // A hidden connection dialog must not outlive the window and keep the program running.
+    dropConnectionDialog();
     event->accept();
 }
 

@@ -9,6 +9,7 @@
 #include "CurlInternet.h"
 #include "FrmA1.h"
 #include "FrmA1Logic.h"
+#include "PosixRegistry.h"
 #include "QtDesktop.h"
 
 namespace horalux {
@@ -58,7 +59,8 @@ int Module1_Main(int argc, char** argv) {
         std::fprintf(stderr, "horalux: %s\n", warning.c_str());
     }
     CurlInternet internet(service.host, service.port);
-    FrmA1 window(internet, desktop, TimerMode::Live, service);
+    PosixRegistry registry;
+    FrmA1 window(internet, desktop, registry, TimerMode::Live, service);
     if (!window.initialized()) {
         return 1;
     }

@@ -28,6 +28,14 @@ inline constexpr Rgb kOfflineFillColour{255, 0, 112};
 // Key code of the T key, which switches the connectivity watch on and off.
 inline constexpr int kKeyT = 84;
 
+// The program's version as the About box shows it.
+inline constexpr int kVersionMajor = 2;
+inline constexpr int kVersionMinor = 3;
+inline constexpr int kVersionRevision = 1;
+// Shown by the two commands announced for a later version.
+inline constexpr const char* kAnnouncedNotice =
+    "You will be having this feature in the my next version of Horalux";
+
 // The main window's handlers, written against a thin view of its controls and the
 // platform interfaces, so that they run without a toolkit. Holds the window's state.
 class FrmA1Logic : private RetrievalView {
@@ -67,6 +75,30 @@ public:
     void Timer3_Timer();
     // Shows whether the time service can be reached, and allows a fetch only then.
     void TmrInternetChk_Timer();
+
+    // Country selection and list commands.
+    // The combo's text changed; selecting a country starts nothing.
+    void CmbCountry_Change();
+    // An entry of the combo was selected.
+    void CmbCountry_Click();
+    // A key went down in the combo; the key and modifier state are left as they are.
+    void CmbCountry_KeyDown(int& keyCode, int& shift);
+    // The list's selection changed: a data row enables both copy buttons.
+    void LstInfo_Click();
+    // The list lost the focus: both copy buttons are disabled.
+    void LstInfo_LostFocus();
+    // Puts the selected row on the clipboard, as shown; nothing when no row is selected.
+    void CmdCopy_Click();
+    // Puts every row on the clipboard, header included, joined by CR LF.
+    void CmdCopyAll_Click();
+    // The two announced commands show their notice.
+    void ChkAutoget_Click();
+    void CmdSetLocal_Click();
+    // Shows the About box in place of the window, then the window again in its normal state.
+    void CmdAbout_Click();
+    // Runs the connection dialog; on a choice, closes connection, request and session and
+    // opens a new session with the chosen access type.
+    void CmdConnection_Click();
 
     // Tag of LblAni: kShowingTag from a fetch's first show step until the release step.
     const std::string& lblAniTag() const { return m_lblAniTag; }

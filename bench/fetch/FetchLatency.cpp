@@ -16,6 +16,7 @@
 #include "CountryTable.h"
 #include "CurlInternet.h"
 #include "FrmA1.h"
+#include "PosixRegistry.h"
 #include "QtDesktop.h"
 
 int main(int argc, char** argv) {
@@ -29,7 +30,8 @@ int main(int argc, char** argv) {
     }
     horalux::QtDesktop desktop;
     horalux::CurlInternet internet(address->host, address->port);
-    horalux::FrmA1 window(internet, desktop, horalux::TimerMode::Live, *address);
+    horalux::PosixRegistry registry;
+    horalux::FrmA1 window(internet, desktop, registry, horalux::TimerMode::Live, *address);
     window.load();
     window.show();
     if (!QTest::qWaitForWindowExposed(&window)) {

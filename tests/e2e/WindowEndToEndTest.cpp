@@ -1,12 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <QComboBox>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include "CurlInternet.h"
 #include "EndToEndSupport.h"
 #include "FakeDesktop.h"
+#include "FakeRegistry.h"
 #include "FrmA1.h"
+#include "FrmConnect.h"
 
 namespace horalux {
 namespace {
@@ -20,7 +25,8 @@ TEST(WindowEndToEndTest, ClickListsTheCountry) {
     CurlInternet internet(address.host, address.port);
     test::FakeDesktop desktop;
     desktop.files[desktop.systemDir + "/" + desktop.libraryName] = {FileLength::Status::Ok, 1};
-    FrmA1 window(internet, desktop, TimerMode::Manual, address);
+    test::FakeRegistry registry;
+    FrmA1 window(internet, desktop, registry, TimerMode::Manual, address);
     window.load();
     window.show();
     window.logic().TmrInternetChk_Timer();
@@ -53,6 +59,51 @@ TEST(WindowEndToEndTest, ClickListsTheCountry) {
         topeka = topeka || window.listRow(row).rfind("Topeka ", 0) == 0;
     }
     EXPECT_TRUE(topeka);
+
+    // Copy and Copy All on the filled list: rows as shown, header first, CR LF between.
+    window.findChild<QListWidget*>("LstInfo")->setCurrentRow(2);
+    window.logic().CmdCopy_Click();
+    EXPECT_EQ(desktop.clipboard.back(), window.listRow(2));
+    window.logic().CmdCopyAll_Click();
+    std::string all = window.listRow(0);
+    for (int row = 1; row < window.listCount(); ++row) {
+        all += "\r\n" + window.listRow(row);
+    }
+    EXPECT_EQ(desktop.clipboard.back(), all);
+}
+
+// "Connection" confirmed in the middle of a fetch closes the fetch's handles under it; the
+// fetch ends, and the next click lists the country over the new session.
+TEST(WindowEndToEndTest, ConnectionDuringAFetch) {
+    const ServiceAddress address{"127.0.0.1", static_cast<std::uint16_t>(service().port())};
+    CurlInternet internet(address.host, address.port);
+    test::FakeDesktop desktop;
+    desktop.files[desktop.systemDir + "/" + desktop.libraryName] = {FileLength::Status::Ok, 1};
+    test::FakeRegistry registry;
+    FrmA1 window(internet, desktop, registry, TimerMode::Manual, address);
+    window.load();
+    window.show();
+    window.setModalRunner([](QDialog& dialog) {
+        dialog.findChild<QComboBox*>("CmbType")->setCurrentIndex(1);
+        dialog.findChild<QPushButton*>("Command1")->click();
+    });
+    const InternetHandle firstSession = window.logic().state().SessionHandle;
+    bool ranDuringFetch = false;
+    QTimer::singleShot(0, &window, [&] {
+        ranDuringFetch = window.logic().state().FetchBusy == kFlagSet;
+        window.logic().CmdConnection_Click();
+    });
+    window.setComboSelectedIndex(225);
+    window.logic().CmdCountry_Click();
+    EXPECT_TRUE(ranDuringFetch);
+    EXPECT_EQ(window.logic().state().FetchBusy, kFlagClear);
+    EXPECT_NE(window.logic().state().SessionHandle, kNoHandle);
+    EXPECT_NE(window.logic().state().SessionHandle, firstSession);
+
+    desktop.messages.clear();
+    window.logic().CmdCountry_Click();
+    EXPECT_TRUE(desktop.messages.empty());
+    EXPECT_EQ(window.listCount(), static_cast<int>(servedPlaces().places(224).size()) + 1);
 }
 
 }  // namespace
