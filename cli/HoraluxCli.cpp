@@ -214,6 +214,21 @@ CliParse parseCliArguments(const std::vector<std::string>& args, const std::stri
     return parse;
 }
 
+std::string Latin1ToUtf8(const std::string& latin1) {
+    std::string out;
+    out.reserve(latin1.size());
+    for (const char c : latin1) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x80) {
+            out += c;
+        } else {
+            out += static_cast<char>(0xC0 | (u >> 6));
+            out += static_cast<char>(0x80 | (u & 0x3F));
+        }
+    }
+    return out;
+}
+
 TerminalText::TerminalText() {
     const std::string charset = nl_langinfo(CODESET);
     m_utf8 = charset == "UTF-8";
@@ -236,18 +251,7 @@ TerminalText::~TerminalText() {
 
 std::string TerminalText::operator()(const std::string& latin1) const {
     if (m_utf8) {
-        std::string out;
-        out.reserve(latin1.size());
-        for (const char c : latin1) {
-            const auto u = static_cast<unsigned char>(c);
-            if (u < 0x80) {
-                out += c;
-            } else {
-                out += static_cast<char>(0xC0 | (u >> 6));
-                out += static_cast<char>(0x80 | (u & 0x3F));
-            }
-        }
-        return out;
+        return Latin1ToUtf8(latin1);
     }
     if (m_converter == nullptr) {
         return latin1;

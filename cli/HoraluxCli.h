@@ -46,6 +46,9 @@ CliParse parseCliArguments(const std::vector<std::string>& args, const std::stri
 // it or hold it, then names within a small edit distance.
 std::vector<std::string> closestCountries(const std::string& name, std::size_t count);
 
+// ISO-8859-1 text as UTF-8.
+std::string Latin1ToUtf8(const std::string& latin1);
+
 // Converts ISO-8859-1 text to the terminal's character set (as the C library's locale
 // says; set it with setlocale first). One source character stays one character where the
 // target can hold it; characters it cannot hold become '?'.

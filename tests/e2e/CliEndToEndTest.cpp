@@ -12,13 +12,13 @@
 #include <vector>
 
 #include "EndToEndSupport.h"
+#include "HoraluxCli.h"
 
 namespace horalux {
 namespace {
 
 using test::servedPlaces;
 using test::service;
-using test::utf8;
 
 constexpr int kIndia = 76;
 
@@ -83,7 +83,7 @@ TEST(CliEndToEndTest, ListsEveryPlaceOfTheCountry) {
     EXPECT_EQ(run.lines[0].rfind("City/Town", 0), 0U);
     for (std::size_t i = 0; i < places.size(); ++i) {
         const std::string& line = run.lines[i + 1];
-        const std::string name = utf8(places[i].name.substr(0, 25));
+        const std::string name = Latin1ToUtf8(places[i].name.substr(0, 25));
         EXPECT_EQ(line.rfind(name, 0), 0U) << line;
         // The local time starts in column 26 and names its zone.
         const std::size_t cut = line.find(" IST ");

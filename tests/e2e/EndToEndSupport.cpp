@@ -16,18 +16,4 @@ ServiceProcess& service() {
     return process;
 }
 
-std::string utf8(const std::string& latin1) {
-    std::string out;
-    for (const char c : latin1) {
-        const auto u = static_cast<unsigned char>(c);
-        if (u < 0x80) {
-            out += c;
-        } else {
-            out += static_cast<char>(0xC0 | (u >> 6));
-            out += static_cast<char>(0x80 | (u & 0x3F));
-        }
-    }
-    return out;
-}
-
 }  // namespace horalux::test

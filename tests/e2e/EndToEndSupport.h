@@ -14,7 +14,4 @@ const zonarium::CityTable& servedPlaces();
 // A zonariumd serving that file, started once for the whole run.
 ServiceProcess& service();
 
-// ISO-8859-1 text as UTF-8.
-std::string utf8(const std::string& latin1);
-
 }  // namespace horalux::test

@@ -19,16 +19,30 @@ namespace {
 using test::servedPlaces;
 using test::service;
 
-// The window over the real client and service: a click lists the country in full.
-TEST(WindowEndToEndTest, ClickListsTheCountry) {
+// The window over the real client and a real service, loaded and shown.
+class WindowEndToEndTest : public ::testing::Test {
+protected:
+    WindowEndToEndTest() {
+        window.load();
+        window.show();
+    }
+
+    // A desktop on which the start-up check finds the HTTP client library.
+    static test::FakeDesktop desktopWithLibrary() {
+        test::FakeDesktop desktop;
+        desktop.files[desktop.systemDir + "/" + desktop.libraryName] = {FileLength::Status::Ok, 1};
+        return desktop;
+    }
+
     const ServiceAddress address{"127.0.0.1", static_cast<std::uint16_t>(service().port())};
-    CurlInternet internet(address.host, address.port);
-    test::FakeDesktop desktop;
-    desktop.files[desktop.systemDir + "/" + desktop.libraryName] = {FileLength::Status::Ok, 1};
+    CurlInternet internet{address.host, address.port};
+    test::FakeDesktop desktop = desktopWithLibrary();
     test::FakeRegistry registry;
-    FrmA1 window(internet, desktop, registry, TimerMode::Manual, address);
-    window.load();
-    window.show();
+    FrmA1 window{internet, desktop, registry, TimerMode::Manual, address};
+};
+
+// A click lists the country in full; Copy and Copy All take the rows as shown.
+TEST_F(WindowEndToEndTest, ClickListsTheCountry) {
     window.logic().TmrInternetChk_Timer();
     auto* button = window.findChild<QPushButton*>("CmdCountry");
 
@@ -74,15 +88,7 @@ TEST(WindowEndToEndTest, ClickListsTheCountry) {
 
 // "Connection" confirmed in the middle of a fetch closes the fetch's handles under it; the
 // fetch ends, and the next click lists the country over the new session.
-TEST(WindowEndToEndTest, ConnectionDuringAFetch) {
-    const ServiceAddress address{"127.0.0.1", static_cast<std::uint16_t>(service().port())};
-    CurlInternet internet(address.host, address.port);
-    test::FakeDesktop desktop;
-    desktop.files[desktop.systemDir + "/" + desktop.libraryName] = {FileLength::Status::Ok, 1};
-    test::FakeRegistry registry;
-    FrmA1 window(internet, desktop, registry, TimerMode::Manual, address);
-    window.load();
-    window.show();
+TEST_F(WindowEndToEndTest, ConnectionDuringAFetch) {
     window.setModalRunner([](QDialog& dialog) {
         dialog.findChild<QComboBox*>("CmbType")->setCurrentIndex(1);
         dialog.findChild<QPushButton*>("Command1")->click();
