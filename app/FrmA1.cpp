@@ -14,6 +14,7 @@
 
 #include "AppIcon.h"
 #include "CountryTable.h"
+#include "FrmConnect.h"
 #include "SimpleComboBox.h"
 #include "WrappingCheckBox.h"
 
@@ -79,12 +80,15 @@ std::string toBytes(const QString& text) {
 
 }  // namespace
 
-FrmA1::FrmA1(Internet& internet, Desktop& desktop, TimerMode timerMode, QWidget* parent)
+FrmA1::FrmA1(Internet& internet, Desktop& desktop, Registry& registry, TimerMode timerMode,
+             ServiceAddress service, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
-      m_logic(*this, internet, desktop),
-      m_timerMode(timerMode) {
+      m_logic(*this, internet, desktop, std::move(service)),
+      m_timerMode(timerMode),
+      m_desktop(desktop),
+      m_registry(registry) {
     // "MS Sans Serif" has no stand-in of its own here; the one for Arial is the closest in
     // width, so the buttons' captions fit as designed.
     QFont::insertSubstitution("MS Sans Serif", "Liberation Sans");
@@ -99,6 +103,7 @@ FrmA1::FrmA1(Internet& internet, Desktop& desktop, TimerMode timerMode, QWidget*
 
     buildControls();
     buildTimers();
+    connectCommands();
     qApp->installEventFilter(this);
 
     m_initialized = m_logic.Form_Initialize();
@@ -159,6 +164,7 @@ void FrmA1::buildControls() {
 
     m_cmdCountry = button("CmdCountry", "&Display time", twipsRect(120, 6360, 1215, 495));
     m_cmdCountry->setEnabled(false);
+    connect(m_cmdCountry, &QPushButton::clicked, this, [this] { m_logic.CmdCountry_Click(); });
     m_cmdSetLocal = button("CmdSetLocal", "&Set Local time", twipsRect(1440, 6360, 1215, 495));
 
     m_lstInfo = new QListWidget(this);
@@ -166,6 +172,9 @@ void FrmA1::buildControls() {
     m_lstInfo->setGeometry(twipsRect(2760, 480, 8415, 5685));
     m_lstInfo->setFont(makeFont("Courier New", 9));
     m_lstInfo->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Every line has the same height: the list then lays out a new line without measuring
+    // all the others, so filling it stays linear in its length.
+    m_lstInfo->setUniformItemSizes(true);
     m_lstInfo->setToolTip("Displays time-zone of City or Town");
     setColour(m_lstInfo, QPalette::Base, QColor(255, 240, 255));
 
@@ -567,6 +576,8 @@ void FrmA1::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    // A hidden connection dialog must not outlive the window and keep the program running.
+    dropConnectionDialog();
     event->accept();
 }
 

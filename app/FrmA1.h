@@ -4,11 +4,16 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
+#include <memory>
 
 #include "FrmA1Logic.h"
+#include "FrmConnectLogic.h"
 #include "MainView.h"
+#include "Registry.h"
 
 class QCheckBox;
+class QDialog;
 class QFrame;
 class QLabel;
 class QListWidget;
@@ -16,11 +21,16 @@ class QPushButton;
 
 namespace horalux {
 
+class FrmConnect;
 class SimpleComboBox;
 
 // Whether the window's timers deliver ticks. Tests build the window with Manual and drive
 // the handlers themselves, so that no tick comes in between.
 enum class TimerMode { Live, Manual };
+
+// Shows a dialog modally and returns once it has been hidden or closed. The program's own
+// runs a nested event loop; a test's answers the dialog and returns.
+using ModalRunner = std::function<void(QDialog& dialog)>;
 
 // The main window: its controls laid out at 15 twips per pixel, painting the heading's
 // rectangle and the scan line behind them, and passing every event to FrmA1Logic.
@@ -28,7 +38,9 @@ class FrmA1 final : public QWidget, public MainView {
     Q_OBJECT
 
 public:
-    FrmA1(Internet& internet, Desktop& desktop, TimerMode timerMode = TimerMode::Live,
+    // "Display time" asks the time service at `service`.
+    FrmA1(Internet& internet, Desktop& desktop, Registry& registry,
+          TimerMode timerMode = TimerMode::Live, ServiceAddress service = {},
           QWidget* parent = nullptr);
     ~FrmA1() override;
 
@@ -39,6 +51,11 @@ public:
     void load();
 
     FrmA1Logic& logic() { return m_logic; }
+
+    // Replaces how the About box and the connection dialog are shown modally.
+    void setModalRunner(ModalRunner runner) { m_runModal = std::move(runner); }
+    // The connection dialog while it exists (shown or hidden), else null.
+    FrmConnect* connectionDialog() const { return m_frmConnect.get(); }
 
     // QWidget's own members of these names stay reachable next to the view's.
     using QWidget::isEnabled;
@@ -82,6 +99,11 @@ public:
     void setWindowStateNormal() override;
     bool isWindowStateNormal() const override;
     void processEvents() override;
+    void setWindowStateMinimized() override;
+    void setWindowVisible(bool visible) override;
+    bool isWindowVisible() const override;
+    void showAboutBox() override;
+    std::int16_t showConnectionDialog() override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -100,6 +122,10 @@ private:
 
     void buildControls();
     void buildTimers();
+    // Wires the list commands and the combo's events to their handlers.
+    void connectCommands();
+    // Destroys the connection dialog, shown or hidden.
+    void dropConnectionDialog();
     QWidget* widgetOf(Control control) const;
     WindowTimer& timerOf(Timer timer);
     const WindowTimer& timerOf(Timer timer) const;
@@ -139,6 +165,15 @@ private:
     int m_lineY2 = 255;
 
     std::array<WindowTimer, 4> m_timers;
+
+    Desktop& m_desktop;
+    Registry& m_registry;
+    ModalRunner m_runModal;
+    // The connection dialog's AccessType, which outlives its window.
+    FrmConnectState m_connectState;
+    // Built on the first "Connection", hidden by its buttons, destroyed when closed from its
+    // frame and when this window closes.
+    std::unique_ptr<FrmConnect> m_frmConnect;
 };
 
 }  // namespace horalux

@@ -18,13 +18,19 @@ namespace {
 // Pause between two attempts to resolve a host name that did not resolve.
 constexpr std::chrono::seconds kRetryPause{5};
 
+// Where the probe points.
+struct Target {
+    std::string host;
+    std::uint16_t port = 0;
+};
+
 struct ResolvedAddress {
     sockaddr_storage storage{};
     socklen_t length = 0;
     int family = AF_UNSPEC;
 };
 
-std::optional<ResolvedAddress> resolve(const ServiceAddress& address, bool numericOnly) {
+std::optional<ResolvedAddress> resolve(const Target& address, bool numericOnly) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_DGRAM;
@@ -51,7 +57,9 @@ struct RouteProbe::Shared {
     bool stopping = false;
 };
 
-RouteProbe::RouteProbe(ServiceAddress address) : m_shared(std::make_shared<Shared>()) {
+RouteProbe::RouteProbe(std::string host, std::uint16_t port)
+    : m_shared(std::make_shared<Shared>()) {
+    Target address{std::move(host), port};
     if (auto numeric = resolve(address, true)) {
         m_shared->address = numeric;
         return;

@@ -1,8 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
-
-#include "ServiceAddress.h"
+#include <string>
 
 namespace horalux {
 
@@ -11,7 +11,7 @@ namespace horalux {
 // resolved once, on a thread of its own; until it is resolved the answer is "no".
 class RouteProbe {
 public:
-    explicit RouteProbe(ServiceAddress address);
+    RouteProbe(std::string host, std::uint16_t port);
     ~RouteProbe();
     RouteProbe(const RouteProbe&) = delete;
     RouteProbe& operator=(const RouteProbe&) = delete;

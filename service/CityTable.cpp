@@ -1,5 +1,7 @@
 #include "CityTable.h"
 
+#include "TzdataRelease.h"
+
 #include <date/tz.h>
 
 #include <charconv>
@@ -135,6 +137,7 @@ CityTableLoad parseCityTable(std::string_view text, std::string_view sourceName)
         }
         result.table.add(land, std::move(place));
     }
+    result.table.setTzdataRelease(systemTzdataRelease());
     return result;
 }
 

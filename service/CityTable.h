@@ -3,6 +3,7 @@
 #include <array>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace date {
@@ -40,9 +41,16 @@ public:
     // Adds a place to country `land` (kFirstLand..kLastLand); the loader checks the rest.
     void add(int land, Place place);
 
+    // Release of the tzdata the zones were resolved in, e.g. "2025b"; "unknown" when not
+    // known. The loader sets it from the system tzdata.
+    const std::string& tzdataRelease() const { return m_tzdataRelease; }
+    void setTzdataRelease(std::string release) { m_tzdataRelease = std::move(release); }
+
 private:
     // Places per country code, index 0 unused.
     std::array<std::vector<Place>, kLastLand + 1> m_places;
+    // See tzdataRelease().
+    std::string m_tzdataRelease = "unknown";
 };
 
 // Outcome of loading a table: the table, or a message naming file, line and fault.
@@ -59,7 +67,8 @@ struct CityTableLoad {
 // blank lines ignored, then LAND<TAB>NAME<TAB>LATITUDE<TAB>LONGITUDE<TAB>ZONE.
 // Rejects a malformed line, a code outside 1..236, a coordinate out of range, an empty
 // name or one holding control bytes, a zone the system tzdata lacks, a name repeated
-// within a country. `sourceName` only labels the messages.
+// within a country. `sourceName` only labels the messages. The table's tzdata release is
+// systemTzdataRelease(), the release its zones come from.
 CityTableLoad parseCityTable(std::string_view text, std::string_view sourceName);
 
 // Reads and parses the file at `path`; a missing or unreadable file is an error.

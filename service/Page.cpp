@@ -19,7 +19,9 @@ constexpr std::string_view kTableStart =
     "<TABLE CELLPADDING=4>\n"
     "<TR><TH>City/Town</TH><TH>Local time</TH><TH>UTC offset</TH><TH>Sunrise</TH>"
     "<TH>Sunset</TH></TR>\n";
-constexpr std::string_view kDocumentEnd = "</TABLE>\n</BODY></HTML>\n";
+constexpr std::string_view kTableEnd = "</TABLE>\n";
+constexpr std::string_view kFooterStart = "<P>Time zone data: tzdata ";
+constexpr std::string_view kDocumentEnd = "</P>\n</BODY></HTML>\n";
 
 bool isAsciiAlnum(char c) {
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
@@ -83,6 +85,9 @@ PageParts renderPageParts(int land, Instant instant, const CityTable& table) {
         out += formatSunEvent(sun.sunset, *place.zone, cells.localDate);
         out += "</TD></TR>\n";
     }
+    out += kTableEnd;
+    out += kFooterStart;
+    out += escapeMarkup(table.tzdataRelease());
     out += kDocumentEnd;
     return parts;
 }

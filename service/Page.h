@@ -21,7 +21,8 @@ struct PageParts {
 
 // The page of country `land` at `instant` without its identifier. Every text depends on
 // the instant only to the minute, so parts rendered at any second of a minute are equal.
-// A country without places gets the heading and an empty table (header row only).
+// A country without places gets the heading and an empty table (header row only). After
+// the table, a footer names the table's tzdata release.
 PageParts renderPageParts(int land, Instant instant, const CityTable& table);
 
 // The whole page: renderPageParts joined around `identifier`, which goes in unchanged.

@@ -283,5 +283,163 @@ class CheckDataCountryTest(unittest.TestCase):
         self.assertEqual(sorted(f.split(":")[0] for f in faults), ["l3", "l4"])
 
 
+# Zones of the position tests, with the real tab files' coordinates.
+POSITION_TABS = {
+    "tzdata.zi": "# version 2099z\n",
+    "zone.tab": "CN\t+3114+12128\tAsia/Shanghai\nCN\t+4348+08735\tAsia/Urumqi\n"
+                "MX\t+3144-10629\tAmerica/Ciudad_Juarez\nMX\t+2934-10425\tAmerica/Ojinaga\n"
+                "BR\t-0846-06354\tAmerica/Porto_Velho\nBO\t-1630-06809\tAmerica/La_Paz\n",
+    "zone1970.tab": "",
+}
+POSITION_ZONES = ("Asia/Shanghai", "Asia/Urumqi", "America/Ciudad_Juarez", "America/Ojinaga",
+                  "America/Porto_Velho", "America/La_Paz", "Etc/GMT+5")
+
+
+class PositionTest(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.TemporaryDirectory()
+        make_zoneinfo(self.dir.name, POSITION_TABS, POSITION_ZONES)
+        self.tz = mp.Tzdata(self.dir.name)
+
+    def tearDown(self):
+        self.dir.cleanup()
+
+    # Overlapping polygons of one country: the zone whose tab location is nearest wins,
+    # whatever order the polygons come in; another country's zone, a sea zone or none
+    # gives no answer.
+    def test_overlap_and_foreign_zones(self):
+        both = ("Asia/Shanghai", "Asia/Urumqi")
+        self.assertEqual(self.tz.polygon_zone(both, ["CN"], 39.48, 75.97), "Asia/Urumqi")  # Kashgar
+        self.assertEqual(self.tz.polygon_zone(both[::-1], ["CN"], 39.48, 75.97), "Asia/Urumqi")
+        self.assertEqual(self.tz.polygon_zone(both[::-1], ["CN"], 34.26, 108.94), "Asia/Shanghai")
+        border = ("America/Porto_Velho", "America/La_Paz")  # Guajara-Mirim, facing Bolivia
+        self.assertEqual(self.tz.polygon_zone(border, ["BR"], -10.8, -65.35), "America/Porto_Velho")
+        self.assertEqual(self.tz.polygon_zone(border, ["BO"], -10.8, -65.35), "America/La_Paz")
+        self.assertIsNone(self.tz.polygon_zone(("America/La_Paz",), ["BR"], -10.8, -65.35))
+        self.assertIsNone(self.tz.polygon_zone(("Etc/GMT+5", "Mars/Base"), ["BR"], -10.8, -65.35))
+        self.assertIsNone(self.tz.polygon_zone((), ["BR"], -10.8, -65.35))
+
+    # The polygons' zone replaces the base's and is reported; without an own-country
+    # answer the place keeps its zone and is reported apart.
+    def test_zone_by_position(self):
+        juarez = base_row("MX", "Ciudad Juárez", "Chihuahua", 31.6904, -106.49, "America/Ojinaga")
+        cobija = base_row("BO", "Cobija", "Pando", -11.03, -68.73, "America/La_Paz")
+        answers = {mp.point_key(31.6904, -106.49): ("America/Ciudad_Juarez",),
+                   mp.point_key(-11.03, -68.73): ("America/Rio_Branco",)}
+        changes, unplaced = [], []
+        out = mp.zone_by_position([juarez, cobija], self.tz, answers, changes, unplaced)
+        self.assertEqual([p.zone for p in out], ["America/Ciudad_Juarez", "America/La_Paz"])
+        self.assertEqual(changes, [(juarez, "America/Ciudad_Juarez")])
+        self.assertEqual(unplaced, [cobija])
+
+    # The generator's own check rejects a zone the polygons contradict.
+    def test_check_against_polygons(self):
+        rows = {37: [(b"Zhanjiang", 21.2, 110.38, "Asia/Urumqi")]}
+        answers = {mp.point_key(21.2, 110.38): ("Asia/Shanghai",)}
+        faults = mp.check(rows, self.tz, answers)
+        self.assertTrue(any("not the polygons' Asia/Shanghai" in f for f in faults), faults)
+
+
+class ChangesTableTest(unittest.TestCase):
+    # The report's offsets come from the system tzdata, signed, in each season: Punta
+    # Arenas left Santiago's winter clock; Ciudad Juarez left Ojinaga's.
+    def test_changes_table(self):
+        juarez = base_row("MX", "Ciudad Juárez", "", 31.69, -106.49, "America/Ojinaga")
+        arenas = base_row("CL", "Punta Arenas", "", -53.17, -70.94, "America/Santiago")
+        table = mp.changes_table([(juarez, "America/Ciudad_Juarez"),
+                                  (arenas, "America/Punta_Arenas")], "/usr/share/zoneinfo")
+        lines = table.decode("utf-8").splitlines()
+        self.assertEqual(lines[0].split("\t")[4:], ["December before", "December after",
+                                                     "June before", "June after"])
+        self.assertEqual(lines[1:], [
+            "Chile\tPunta Arenas\tAmerica/Santiago\tAmerica/Punta_Arenas"
+            "\tUTC-03:00\tUTC-03:00\tUTC-04:00\tUTC-03:00",
+            "Mexico\tCiudad Juárez\tAmerica/Ojinaga\tAmerica/Ciudad_Juarez"
+            "\tUTC-06:00\tUTC-07:00\tUTC-05:00\tUTC-06:00"])
+
+
+def spelt(name, province, lat, lon, pop=0.0, source="base"):
+    return mp.Place(133, "MX", name, province, lat, lon, "America/Ciudad_Juarez", pop, source)
+
+
+class SpellingTest(unittest.TestCase):
+    # One place under two spellings a few km apart is listed once, under the accented
+    # spelling, with the data of the base row (before a tab zone's row) or the more
+    # populous one.
+    def test_two_spellings_merge(self):
+        kept, merged = mp.merge_spellings([
+            spelt("Ciudad Juarez", "Chihuahua (US border - west)", 31.7333, -106.4833,
+                  source="tzdata-zone"),
+            spelt("Ciudad Juárez", "Chihuahua", 31.6904, -106.49, pop=1.5e6)])
+        self.assertEqual([(p.name, p.lat, p.source) for p in kept],
+                         [("Ciudad Juárez", 31.6904, "base")])
+        self.assertEqual(merged, [("Ciudad Juárez", "Ciudad Juarez")])
+        kept, _ = mp.merge_spellings([spelt("Juárez", "N", 25.0, -100.0, pop=10),
+                                      spelt("JUAREZ", "N", 25.02, -100.0, pop=900)])
+        self.assertEqual([(p.name, p.lat, p.pop) for p in kept], [("Juárez", 25.02, 900)])
+
+    # Namesakes in two provinces of the base, or farther apart than a few km, stay.
+    def test_distinct_places_stay(self):
+        kept, merged = mp.merge_spellings([
+            spelt("Kansas City", "Kansas", 39.1136, -94.6301),
+            spelt("Kansas City", "Missouri", 39.1071, -94.6041),
+            spelt("León", "Guanajuato", 21.15, -101.7),
+            spelt("Leon", "Guanajuato", 21.35, -101.7)])
+        self.assertEqual((len(kept), merged), (4, []))
+
+    # The generator's own check rejects two spellings of one place.
+    def test_check_rejects_twice_listed(self):
+        with tempfile.TemporaryDirectory() as root:
+            make_zoneinfo(root, POSITION_TABS, POSITION_ZONES)
+            tz = mp.Tzdata(root)
+        rows = {133: [(b"Ciudad Juarez", 31.7333, -106.4833, "America/Ciudad_Juarez"),
+                      ("Ciudad Juárez".encode("latin-1"), 31.6904, -106.49, "America/Ciudad_Juarez"),
+                      ("León".encode("latin-1"), 21.15, -101.7, "America/Ciudad_Juarez"),
+                      (b"LEON (Sur)", 21.15, -101.7, "America/Ciudad_Juarez")]}
+        faults = [f for f in mp.check(rows, tz) if "listed twice" in f]
+        self.assertEqual(len(faults), 1)
+        self.assertIn("Ciudad Juarez", faults[0])
+
+
+class CheckDataPositionTest(unittest.TestCase):
+    # The committed-file check holds each place to the recorded polygons' zone (the nearest
+    # tab location winning an overlap, another country's zone ignored), to exactly one
+    # record row per place, and to one row per place under any spelling.
+    def test_check_polygon_zones(self):
+        places = [
+            ("l1", 133, "Ciudad Juárez".encode("latin-1"), b"31.6904", b"-106.4900", "America/Ojinaga"),
+            ("l2", 37, b"Kashgar", b"39.4763", b"75.9699", "Asia/Urumqi"),
+            ("l3", 37, b"Altay", b"47.8666", b"88.1166", "Asia/Shanghai"),
+            ("l4", 30, b"Guajara-Mirim", b"-10.8000", b"-65.3499", "America/Porto_Velho"),
+            ("l5", 27, b"Cobija", b"-11.0300", b"-68.7300", "America/La_Paz"),
+            ("l6", 133, b"Unrecorded", b"20.0000", b"-100.0000", "America/Ojinaga"),
+        ]
+        record = {
+            (133, "Ciudad Juárez".encode("latin-1"), b"31.6904", b"-106.4900"): ["America/Ciudad_Juarez"],
+            (37, b"Kashgar", b"39.4763", b"75.9699"): ["Asia/Shanghai", "Asia/Urumqi"],
+            (37, b"Altay", b"47.8666", b"88.1166"): ["Asia/Shanghai", "Asia/Urumqi"],
+            (30, b"Guajara-Mirim", b"-10.8000", b"-65.3499"): ["America/La_Paz", "America/Porto_Velho"],
+            (27, b"Cobija", b"-11.0300", b"-68.7300"): ["America/Porto_Velho", "Etc/GMT+5"],
+            (27, b"Gone", b"-11.0000", b"-68.0000"): [],
+        }
+        with tempfile.TemporaryDirectory() as root:
+            make_zoneinfo(root, POSITION_TABS, POSITION_ZONES)
+            faults = []
+            cd.check_polygon_zones(root, places, record, faults)
+        self.assertEqual(sorted(f.split(":")[0] for f in faults), ["l1", "l3", "l6", "polygon-zones"])
+        self.assertIn("Gone", [f for f in faults if f.startswith("polygon-zones")][0])
+
+    def test_check_twice_listed(self):
+        faults = []
+        cd.check_twice_listed({133: [("l1", "Ciudad Juarez", 31.7333, -106.4833, "z"),
+                                     ("l2", "Ciudad Juárez", 31.6904, -106.49, "z"),
+                                     ("l3", "Leon", 21.35, -101.7, "z"),
+                                     ("l4", "León", 21.15, -101.7, "z")],
+                               224: [("l5", "Kansas City (Kansas)", 39.1136, -94.6301, "z"),
+                                     ("l6", "Kansas City (Missouri)", 39.1071, -94.6041, "z")]},
+                              faults)
+        self.assertEqual([f.split(":")[0] for f in faults], ["l1"])
+
+
 if __name__ == "__main__":
     unittest.main()

@@ -4,6 +4,7 @@
 
 #include "CountryTable.h"
 #include "ResultRow.h"
+#include "TimeRetrieval.h"
 
 namespace horalux {
 namespace {
@@ -26,8 +27,12 @@ std::int16_t roundHalfEven(double value) {
 
 }  // namespace
 
-FrmA1Logic::FrmA1Logic(MainView& view, Internet& internet, Desktop& desktop)
-    : m_view(view), m_internet(internet), m_desktop(desktop) {}
+FrmA1Logic::FrmA1Logic(MainView& view, Internet& internet, Desktop& desktop, ServiceAddress service)
+    : m_view(view),
+      m_internet(internet),
+      m_desktop(desktop),
+      m_service(std::move(service)),
+      m_retrieval(internet, *this, m_state, m_service) {}
 
 std::string FrmA1Logic::GetWindowsDir() {
     std::string dir = m_desktop.systemDirectory();
@@ -91,17 +96,11 @@ void FrmA1Logic::Form_KeyUp(int keyCode, int /*shift*/) {
     }
 }
 
-void FrmA1Logic::closeHandle(InternetHandle& handle) {
-    if (handle != kNoHandle) {
-        m_internet.closeHandle(handle);
-        handle = kNoHandle;
-    }
-}
-
 void FrmA1Logic::Form_Unload(int& /*cancel*/) {
-    closeHandle(m_state.ConnectHandle);
-    closeHandle(m_state.RequestHandle);
-    closeHandle(m_state.SessionHandle);
+    m_retrieval.abandon();
+    closeAndClear(m_internet, m_state.ConnectHandle);
+    closeAndClear(m_internet, m_state.RequestHandle);
+    closeAndClear(m_internet, m_state.SessionHandle);
 }
 
 void FrmA1Logic::Timer1_Timer() {
@@ -172,6 +171,66 @@ void FrmA1Logic::TmrInternetChk_Timer() {
     if (!connected) {
         m_view.setComboSelectedIndex(CountryTable::kDefaultEntry);
     }
+}
+
+void FrmA1Logic::CmdCountry_Click() {
+    m_retrieval.run();
+}
+
+int FrmA1Logic::selectedEntry() const {
+    return m_view.comboSelectedIndex();
+}
+
+std::optional<std::int32_t> FrmA1Logic::itemData(int position) const {
+    return m_view.comboItemData(position);
+}
+
+std::string FrmA1Logic::countryText() const {
+    return m_view.comboText();
+}
+
+void FrmA1Logic::fetchStarted() {
+    m_state.FetchBusy = kFlagSet;
+    m_state.ScanStep = 100;
+    Timer2_Timer();
+    m_view.setTimerEnabled(Timer::Timer2, true);
+}
+
+void FrmA1Logic::fetchEnded() {
+    m_state.ScanStep = 10;
+    m_state.FetchBusy = kFlagClear;
+}
+
+void FrmA1Logic::setStatus(const std::string& caption) {
+    m_view.setCaption(Control::LblAni, caption);
+}
+
+void FrmA1Logic::setCountryHeading(const std::string& caption) {
+    m_view.setCaption(Control::LblCountryName, caption);
+}
+
+void FrmA1Logic::clearList() {
+    m_view.clearList();
+}
+
+void FrmA1Logic::addListRow(const std::string& row) {
+    m_view.addListRow(row);
+}
+
+void FrmA1Logic::enableDisplay() {
+    m_view.setEnabled(Control::CmdCountry, true);
+}
+
+void FrmA1Logic::enableCountryList() {
+    m_view.setEnabled(Control::CmbCountry, true);
+}
+
+void FrmA1Logic::showMessage(const std::string& text, int style) {
+    m_desktop.messageBox(text, style, kAppTitle);
+}
+
+void FrmA1Logic::processEvents() {
+    m_view.processEvents();
 }
 
 }  // namespace horalux

@@ -6,18 +6,15 @@
 #include "Internet.h"
 #include "MainState.h"
 #include "MainView.h"
+#include "RetrievalView.h"
+#include "ServiceAddress.h"
+#include "TimeRetrieval.h"
 
 namespace horalux {
 
-// The application title: caption of every message box that names no title of its own.
-inline constexpr const char* kAppTitle = "FreeHoralux2";
-// The agent text every internet session is opened with.
-inline constexpr const char* kUserAgent = "Vexor-Horalux 0.1 (Windows 5.1, x86, en)";
 // Where to get the HTTP client library when it is missing.
 inline constexpr const char* kLibraryDownloadAddress = "https://curl.se/download.html";
 
-// Status text shown when a fetch starts.
-inline constexpr const char* kRetrievingText = "Retrieving data from Zonarium server";
 // Tag texts of the progress display.
 inline constexpr const char* kShowingTag = "TmrInternetChk";
 inline constexpr const char* kHoldTag = "h";
@@ -31,11 +28,20 @@ inline constexpr Rgb kOfflineFillColour{255, 0, 112};
 // Key code of the T key, which switches the connectivity watch on and off.
 inline constexpr int kKeyT = 84;
 
+// The program's version as the About box shows it.
+inline constexpr int kVersionMajor = 2;
+inline constexpr int kVersionMinor = 3;
+inline constexpr int kVersionRevision = 1;
+// Shown by the two commands announced for a later version.
+inline constexpr const char* kAnnouncedNotice =
+    "You will be having this feature in the my next version of Horalux";
+
 // The main window's handlers, written against a thin view of its controls and the
 // platform interfaces, so that they run without a toolkit. Holds the window's state.
-class FrmA1Logic {
+class FrmA1Logic : private RetrievalView {
 public:
-    FrmA1Logic(MainView& view, Internet& internet, Desktop& desktop);
+    // `service` is where "Display time" sends its request.
+    FrmA1Logic(MainView& view, Internet& internet, Desktop& desktop, ServiceAddress service = {});
 
     MainState& state() { return m_state; }
     const MainState& state() const { return m_state; }
@@ -52,8 +58,13 @@ public:
     void Form_Load();
     // A key release anywhere in the window; `shift` (the modifier state) is ignored.
     void Form_KeyUp(int keyCode, int shift);
-    // Closes the connection, request and session handles, in that order.
+    // Closes the connection, request and session handles, in that order. A fetch that is
+    // running ends at its next wait without showing anything more.
     void Form_Unload(int& cancel);
+
+    // "Display time": fetches and lists the selected country. A click while a fetch runs
+    // starts nothing.
+    void CmdCountry_Click();
 
     // Moves the scan line down by ScanStep, wrapping to the top at 6900 twips.
     void Timer1_Timer();
@@ -65,19 +76,61 @@ public:
     // Shows whether the time service can be reached, and allows a fetch only then.
     void TmrInternetChk_Timer();
 
+    // Country selection and list commands.
+    // The combo's text changed; selecting a country starts nothing.
+    void CmbCountry_Change();
+    // An entry of the combo was selected.
+    void CmbCountry_Click();
+    // A key went down in the combo; the key and modifier state are left as they are.
+    void CmbCountry_KeyDown(int& keyCode, int& shift);
+    // The list's selection changed: a data row enables both copy buttons.
+    void LstInfo_Click();
+    // The list lost the focus: both copy buttons are disabled.
+    void LstInfo_LostFocus();
+    // Puts the selected row on the clipboard, as shown; nothing when no row is selected.
+    void CmdCopy_Click();
+    // Puts every row on the clipboard, header included, joined by CR LF.
+    void CmdCopyAll_Click();
+    // The two announced commands show their notice.
+    void ChkAutoget_Click();
+    void CmdSetLocal_Click();
+    // Shows the About box in place of the window, then the window again in its normal state.
+    void CmdAbout_Click();
+    // Runs the connection dialog; on a choice, closes connection, request and session and
+    // opens a new session with the chosen access type.
+    void CmdConnection_Click();
+
     // Tag of LblAni: kShowingTag from a fetch's first show step until the release step.
     const std::string& lblAniTag() const { return m_lblAniTag; }
     // Tag of Timer2: kHoldTag while the hold after a fetch is armed.
     const std::string& timer2Tag() const { return m_timer2Tag; }
 
 private:
+    // RetrievalView: what a fetch reads and shows on the window.
+    int selectedEntry() const override;
+    std::optional<std::int32_t> itemData(int position) const override;
+    std::string countryText() const override;
+    void fetchStarted() override;
+    void fetchEnded() override;
+    void setStatus(const std::string& caption) override;
+    void setCountryHeading(const std::string& caption) override;
+    void clearList() override;
+    void addListRow(const std::string& row) override;
+    void enableDisplay() override;
+    void enableCountryList() override;
+    void showMessage(const std::string& text, int style) override;
+    void processEvents() override;
+
     void runMissingLibraryFlow();
-    void closeHandle(InternetHandle& handle);
 
     MainView& m_view;
     Internet& m_internet;
     Desktop& m_desktop;
     MainState m_state;
+    // Where requests go.
+    ServiceAddress m_service;
+    // The fetch behind "Display time".
+    TimeRetrieval m_retrieval;
     std::string m_lblAniTag;
     std::string m_timer2Tag;
 };

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "Internet.h"
+#include "RetrievalView.h"
 
 namespace horalux {
 
@@ -11,17 +11,10 @@ namespace horalux {
 inline constexpr std::int16_t kFlagSet = -1;
 inline constexpr std::int16_t kFlagClear = 0;
 
-// The main window's shared state. Everything is zero (none, empty) at creation. Whoever
-// closes a handle sets its field to kNoHandle, so no handle is closed twice.
-struct MainState {
-    // The program's one internet session.
-    InternetHandle SessionHandle = kNoHandle;
-    // Connection to the time service's host, of the last fetch.
-    InternetHandle ConnectHandle = kNoHandle;
-    // HTTP request of the last fetch.
-    InternetHandle RequestHandle = kNoHandle;
-    // Identifier handed out by the time service and sent back with later requests.
-    std::string ServiceId;
+// The main window's shared state: the fetch's handles and identifier, and the flags the
+// progress display and the connectivity watch share. Everything is zero (none, empty) at
+// creation.
+struct MainState : RetrievalState {
     // A time fetch is running (flag).
     std::int16_t FetchBusy = kFlagClear;
     // How far the scan line moves per tick, in twips.

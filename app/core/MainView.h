@@ -96,6 +96,18 @@ public:
 
     // Lets pending events of the interface thread run.
     virtual void processEvents() = 0;
+
+    // The window's own showing and the program's modal dialogs, for the list commands.
+    virtual void setWindowStateMinimized() = 0;
+    // Shows or hides the window itself.
+    virtual void setWindowVisible(bool visible) = 0;
+    virtual bool isWindowVisible() const = 0;
+    // Shows the About box modally, without an owner window; returns once it has closed.
+    virtual void showAboutBox() = 0;
+    // Shows the connection dialog modally, without an owner window, building it (and running
+    // its load handler) when it does not exist. Returns its AccessType once it has been
+    // hidden or closed.
+    virtual std::int16_t showConnectionDialog() = 0;
 };
 
 }  // namespace horalux

@@ -2,6 +2,8 @@
 
 #include "AccessLog.h"
 #include "CityTable.h"
+#include "PlacesFile.h"
+#include "TzdataRelease.h"
 #include "ZonariumServer.h"
 
 #include <signal.h>
@@ -30,10 +32,12 @@ constexpr const char* kUsage =
     "                      connections hold no thread\n"
     "  --max-connections N open connections at most (default 4096, and the descriptor\n"
     "                      limit); beyond it the one waiting longest is closed\n"
-    "  --data FILE         places file (default " ZONARIUM_DEFAULT_PLACES_FILE
+    "  --data FILE         places file (default: " ZONARIUM_RELATIVE_PLACES_FILE
+    " beside the program,\n"
+    "                      else " ZONARIUM_DEFAULT_PLACES_FILE
     ")\n"
+    "  --version           show the version and the tzdata release in use\n"
     "  --help              show this text\n"
-    "  --version           show the version\n"
     "\n"
     "Writes one access-log line per request to standard output; lines a stalled reader\n"
     "cannot take are dropped and counted. Stops on SIGINT or SIGTERM.\n";
@@ -49,7 +53,8 @@ struct Arguments {
     // Open connections at most.
     int maxConnections = static_cast<int>(zonarium::ServerOptions{}.maxConnections);
     // Places file.
-    std::string dataFile = ZONARIUM_DEFAULT_PLACES_FILE;
+    std::string dataFile =
+        zonarium::defaultPlacesFile(ZONARIUM_RELATIVE_PLACES_FILE, ZONARIUM_DEFAULT_PLACES_FILE);
 };
 
 bool parseNumber(std::string_view text, int low, int high, int& value) {
@@ -76,13 +81,8 @@ bool parseListen(std::string_view text, std::string& host, int& port) {
 bool parseArguments(int argc, char** argv, Arguments& arguments, int& exitCode) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view option = argv[i];
-        if (option == "--help" || option == "-h") {
-            std::fputs(kUsage, stdout);
-            exitCode = 0;
-            return false;
-        }
-        if (option == "--version") {
-            std::puts("zonariumd " ZONARIUM_VERSION);
+        if (option == "--help" || option == "-h" || option == "--version") {
+            std::fputs(option == "--version" ? zonarium::versionText().c_str() : kUsage, stdout);
             exitCode = 0;
             return false;
         }

@@ -10,12 +10,14 @@
 
 #include "FakeDesktop.h"
 #include "FakeInternet.h"
+#include "FakeRegistry.h"
 #include "FrmA1.h"
 
 namespace horalux {
 
 using test::FakeDesktop;
 using test::FakeInternet;
+using test::FakeRegistry;
 
 // The main window on fake platform interfaces, with timers that tick only when a test
 // calls their handlers.
@@ -27,7 +29,7 @@ protected:
 
     // Creates the window; loads it when the start-up check lets it.
     FrmA1& create() {
-        window = std::make_unique<FrmA1>(internet, desktop, TimerMode::Manual);
+        window = std::make_unique<FrmA1>(internet, desktop, registry, TimerMode::Manual);
         if (window->initialized()) {
             window->load();
         }
@@ -52,6 +54,7 @@ protected:
 
     FakeInternet internet;
     FakeDesktop desktop;
+    FakeRegistry registry;
     std::unique_ptr<FrmA1> window;
 };
 

@@ -138,7 +138,7 @@ TEST_F(ProgressDisplayTest, ShowHoldAndReleaseAroundAFetch) {
 // In the live window the timers tick at the scan line's pace at the fastest, Timer2 and
 // Timer3 stay still until a fetch, and switching a timer off stops its ticks.
 TEST_F(ProgressDisplayTest, LiveTimersFollowTheirSettings) {
-    window = std::make_unique<FrmA1>(internet, desktop, TimerMode::Live);
+    window = std::make_unique<FrmA1>(internet, desktop, registry, TimerMode::Live);
     window->load();
     auto* timer1 = window->findChild<QTimer*>("Timer1");
     auto* watch = window->findChild<QTimer*>("TmrInternetChk");

@@ -28,7 +28,7 @@ public:
     void setClipboardText(const std::string& text) override { clipboard.push_back(text); }
     bool startProgram(const std::vector<std::string>& argv, int windowStyle) override {
         started.push_back({argv, windowStyle});
-        return true;
+        return startSucceeds;
     }
     std::string environmentVariable(const std::string& name) override {
         const auto it = environment.find(name);
@@ -46,6 +46,8 @@ public:
     // Every text put on the clipboard, in order.
     std::vector<std::string> clipboard;
     std::vector<Started> started;
+    // What startProgram answers.
+    bool startSucceeds = true;
     std::map<std::string, std::string> environment;
     std::map<std::string, FileLength> files;
     std::vector<std::string> fileQueries;

@@ -79,8 +79,8 @@ TEST_F(PosixDesktopTest, EnvironmentAndProgramStart) {
 }
 
 // Sessions get distinct handles; closing is good once, and unknown handles fail.
-TEST(CurlInternetTest, SessionHandlesCloseOnce) {
-    CurlInternet internet(ServiceAddress{});
+TEST(CurlSessionTest, SessionHandlesCloseOnce) {
+    CurlInternet internet("127.0.0.1", 80);
     const InternetHandle a = internet.open("agent", 0);
     const InternetHandle b = internet.open("agent", 1);
     EXPECT_NE(a, kNoHandle);
@@ -115,9 +115,9 @@ TEST(ServiceAddressTest, ParsesHostAndPort) {
 
 // Loopback is always routed; a broadcast address is refused without sending anything.
 TEST(RouteProbeTest, AnswersFromTheKernelAtOnce) {
-    RouteProbe loopback(ServiceAddress{"127.0.0.1", 80});
+    RouteProbe loopback("127.0.0.1", 80);
     EXPECT_TRUE(loopback.reachable());
-    RouteProbe broadcast(ServiceAddress{"255.255.255.255", 80});
+    RouteProbe broadcast("255.255.255.255", 80);
     EXPECT_FALSE(broadcast.reachable());
 }
 

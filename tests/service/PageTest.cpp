@@ -1,6 +1,7 @@
 #include "Page.h"
 
 #include "TestSupport.h"
+#include "TzdataRelease.h"
 
 #include <gtest/gtest.h>
 
@@ -16,19 +17,24 @@ TEST(PageTest, IndiaPageBytes) {
     const std::string page =
         renderPage(76, at("2026-12-07T04:45:00Z"), test::fixtureTable(), "Abc123xyZ");
     const std::string expected =
-        "<HTML><HEAD><TITLE>Zonarium time information</TITLE></HEAD><BODY>\n"
-        "<A HREF=\"/cgi-bin/wt.cgi?ID=Abc123xyZ&land=76\">Refresh</A>\n"
-        "<H3>Time information for selected cities and towns</H3>\n"
-        "<TABLE CELLPADDING=4>\n"
-        "<TR><TH>City/Town</TH><TH>Local time</TH><TH>UTC offset</TH><TH>Sunrise</TH>"
-        "<TH>Sunset</TH></TR>\n"
-        "<TR><TD VALIGN=Top>Agra</TD><TD>Mon 07 Dec 2026 10:15 IST</TD><TD>UTC+05:30</TD>"
-        "<TD>06:54</TD><TD>17:24</TD></TR>\n"
-        "<TR><TD VALIGN=Top>Delhi</TD><TD>Mon 07 Dec 2026 10:15 IST</TD><TD>UTC+05:30</TD>"
-        "<TD>07:01</TD><TD>17:24</TD></TR>\n"
-        "<TR><TD VALIGN=Top>M\xFCnster &amp; &lt;Sons&gt;</TD><TD>Mon 07 Dec 2026 10:15 IST</TD>"
-        "<TD>UTC+05:30</TD><TD>06:59</TD><TD>18:01</TD></TR>\n"
-        "</TABLE>\n"
+        std::string(
+            "<HTML><HEAD><TITLE>Zonarium time information</TITLE></HEAD><BODY>\n"
+            "<A HREF=\"/cgi-bin/wt.cgi?ID=Abc123xyZ&land=76\">Refresh</A>\n"
+            "<H3>Time information for selected cities and towns</H3>\n"
+            "<TABLE CELLPADDING=4>\n"
+            "<TR><TH>City/Town</TH><TH>Local time</TH><TH>UTC offset</TH><TH>Sunrise</TH>"
+            "<TH>Sunset</TH></TR>\n"
+            "<TR><TD VALIGN=Top>Agra</TD><TD>Mon 07 Dec 2026 10:15 IST</TD><TD>UTC+05:30</TD>"
+            "<TD>06:54</TD><TD>17:24</TD></TR>\n"
+            "<TR><TD VALIGN=Top>Delhi</TD><TD>Mon 07 Dec 2026 10:15 IST</TD><TD>UTC+05:30</TD>"
+            "<TD>07:01</TD><TD>17:24</TD></TR>\n"
+            "<TR><TD VALIGN=Top>M\xFCnster &amp; &lt;Sons&gt;</TD><TD>Mon 07 Dec 2026 10:15 "
+            "IST</TD>"
+            "<TD>UTC+05:30</TD><TD>06:59</TD><TD>18:01</TD></TR>\n"
+            "</TABLE>\n"
+            "<P>Time zone data: tzdata ") +
+        test::fixtureTable().tzdataRelease() +
+        "</P>\n"
         "</BODY></HTML>\n";
     EXPECT_EQ(page, expected);
     test::expectClientListsPlaces(page, test::fixtureTable(), 76, at("2026-12-07T04:45:00Z"));
@@ -88,6 +94,22 @@ TEST(PageTest, CountryWithoutPlacesHasHeaderRowOnly) {
     const std::string page = renderPage(1, at("2026-12-07T04:45:00Z"), test::fixtureTable(), "x");
     EXPECT_NE(page.find("<A HREF=\"/cgi-bin/wt.cgi?ID=x&land=1\">"), std::string::npos);
     EXPECT_NE(page.find("<TH>Sunset</TH></TR>\n</TABLE>\n"), std::string::npos);
+}
+
+// The footer after the table names the table's tzdata release, escaped; nothing from the
+// heading to </TABLE> depends on it. The loaded fixture carries the system's release.
+TEST(PageTest, FooterNamesTzdataRelease) {
+    CityTable table = test::fixtureTable();
+    EXPECT_EQ(table.tzdataRelease(), systemTzdataRelease());
+    const Instant now = at("2026-12-07T04:45:00Z");
+    const std::string before = renderPage(76, now, table, "Abc123xyZ");
+    table.setTzdataRelease("2099z<&>");
+    const std::string page = renderPage(76, now, table, "Abc123xyZ");
+    EXPECT_TRUE(page.ends_with(
+        "</TR>\n</TABLE>\n<P>Time zone data: tzdata 2099z&lt;&amp;&gt;</P>\n</BODY></HTML>\n"));
+    const auto tableEnd = [](const std::string& text) { return text.find("</TABLE>\n") + 9; };
+    EXPECT_EQ(page.substr(0, tableEnd(page)), before.substr(0, tableEnd(before)));
+    test::expectClientListsPlaces(page, table, 76, now);
 }
 
 TEST(PageTest, IdentifierForm) {

@@ -52,4 +52,18 @@ std::optional<ServiceAddress> parseServiceAddress(std::string_view text) {
     return address;
 }
 
+ServiceAddress serviceAddressFromSetting(std::string_view setting, std::string& warning) {
+    warning.clear();
+    if (setting.empty()) {
+        return {};
+    }
+    if (auto parsed = parseServiceAddress(setting)) {
+        return *parsed;
+    }
+    const ServiceAddress fallback;
+    warning = std::string(kServerVariable) + "=\"" + std::string(setting) +
+              "\" is not HOST[:PORT]; using " + fallback.host + ":" + std::to_string(fallback.port);
+    return fallback;
+}
+
 }  // namespace horalux

@@ -22,4 +22,9 @@ inline constexpr const char* kServerVariable = "HORALUX_SERVER";
 // port outside 1 to 65535, or text that is not of that shape.
 std::optional<ServiceAddress> parseServiceAddress(std::string_view text);
 
+// The address a setting of HORALUX_SERVER names (`setting`, empty when it is not set), or
+// the default one. When the setting is not usable, `warning` gets a line saying so
+// (without a line feed); otherwise it is emptied.
+ServiceAddress serviceAddressFromSetting(std::string_view setting, std::string& warning);
+
 }  // namespace horalux

@@ -1,0 +1,58 @@
+#include "Page.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace zonarium {
+namespace {
+
+// The real places file, loaded once for these tests.
+const CityTable& realTable() {
+    static const CityTableLoad load = loadCityTable(ZONARIUM_TEST_PLACES);
+    EXPECT_TRUE(load) << load.error;
+    return load.table;
+}
+
+// The UTC offset cell of `name` on country `land`'s page at `instant`; "listed N times"
+// unless the page lists the name exactly once.
+std::string offsetOnPage(int land, const std::string& name, const char* instant) {
+    const std::string page = renderPage(land, test::at(instant), realTable(), "Abc123xyZ");
+    const std::string cell = "<TD VALIGN=Top>" + escapeMarkup(name) + "</TD>";
+    std::size_t count = 0;
+    std::size_t row = std::string::npos;
+    for (auto at = page.find(cell); at != std::string::npos; at = page.find(cell, at + 1)) {
+        ++count;
+        row = at;
+    }
+    if (count != 1) {
+        return "listed " + std::to_string(count) + " times";
+    }
+    // Name, local time, then the offset cell.
+    const auto offset = page.find("<TD>", page.find("</TD>", row + cell.size()) + 5) + 4;
+    return page.substr(offset, page.find("</TD>", offset) - offset);
+}
+
+// Places whose zone the boundary polygons corrected show their country's clock in both
+// seasons (2026-12-15 and 2026-06-15, 12:00Z), each listed once under one spelling.
+TEST(PlaceZonesTest, PlacesShowTheirOwnClock) {
+    constexpr const char* december = "2026-12-15T12:00:00Z";
+    constexpr const char* june = "2026-06-15T12:00:00Z";
+    // Ciudad Juarez follows US mountain time: -07:00 in winter, -06:00 in summer.
+    EXPECT_EQ(offsetOnPage(133, "Ciudad Ju\xE1rez", december), "UTC-07:00");
+    EXPECT_EQ(offsetOnPage(133, "Ciudad Ju\xE1rez", june), "UTC-06:00");
+    EXPECT_EQ(offsetOnPage(133, "Ciudad Juarez", june), "listed 0 times");
+    // China keeps one clock outside Xinjiang.
+    for (const char* name : {"Zhanjiang", "Maoming", "Lhasa"}) {
+        EXPECT_EQ(offsetOnPage(37, name, december), "UTC+08:00") << name;
+        EXPECT_EQ(offsetOnPage(37, name, june), "UTC+08:00") << name;
+    }
+    // Magallanes stays on -03:00 through the southern winter.
+    EXPECT_EQ(offsetOnPage(36, "Punta Arenas", june), "UTC-03:00");
+    EXPECT_EQ(offsetOnPage(36, "Punta Arenas", december), "UTC-03:00");
+}
+
+}  // namespace
+}  // namespace zonarium
