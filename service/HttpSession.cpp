@@ -9,7 +9,10 @@
 #include <boost/beast/http/write.hpp>
 #include <boost/optional.hpp>
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/sendfile.h>
+#include <sys/socket.h>
 
 #include <array>
 #include <cerrno>
@@ -273,6 +276,8 @@ void HttpSession::send(Reply reply, bool ends) {
             // Head and front through the serializer, then the tail from its memory file.
             m_tail = std::move(reply.parts);
             m_tailSent = 0;
+            // Held back until the tail follows, so head and tail leave in full segments.
+            setCorked(true);
             response->content_length(m_bodyBytes);
         } else {
             response->body().parts = std::move(reply.parts);
@@ -302,6 +307,11 @@ void HttpSession::send(Reply reply, bool ends) {
                       });
 }
 
+void HttpSession::setCorked(bool corked) {
+    const int value = corked ? 1 : 0;
+    ::setsockopt(m_stream.socket().native_handle(), IPPROTO_TCP, TCP_CORK, &value, sizeof value);
+}
+
 void HttpSession::sendTail(bool ends) {
     tcp::socket& socket = m_stream.socket();
     const std::string_view tail = m_tail->tail;
@@ -322,6 +332,7 @@ void HttpSession::sendTail(bool ends) {
                     self->m_tailSent += written;
                     if (error) {
                         self->m_tail.reset();
+                        self->setCorked(false);
                         self->onSent(ends, error);
                     } else {
                         self->sendTail(ends);
@@ -334,6 +345,7 @@ void HttpSession::sendTail(bool ends) {
         }
     }
     m_tail.reset();
+    setCorked(false);
     onSent(ends, ec);
 }
 

@@ -73,6 +73,8 @@ private:
     // Sends the rest of m_tail from its memory file, by the kernel, while the socket takes it;
     // when it is full, writes the next piece from memory under the write deadline instead.
     void sendTail(bool ends);
+    // Sets TCP_CORK: while corked, partial segments wait for more bytes.
+    void setCorked(bool corked);
     // Refuses the request with `status`, closing the connection after the answer.
     void refuse(int status, std::string_view reason);
     // Shuts the sending side and reads what the client still sends, briefly, so that the
