@@ -1,5 +1,6 @@
 // zonariumd: the time-information service. Serves GET /cgi-bin/wt.cgi?cnt=..&ID=..&land=N.
 
+#include "AccessLog.h"
 #include "CityTable.h"
 #include "PlacesFile.h"
 #include "TzdataRelease.h"
@@ -8,12 +9,11 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <atomic>
-#include <cerrno>
 #include <charconv>
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -22,13 +22,14 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: zonariumd [--listen ADDR:PORT] [--threads N] [--max-connections N] [--data FILE]\n"
+    "       zonariumd --help | --version\n"
     "Serves local time, sunrise and sunset of the cities of a country over HTTP:\n"
     "  GET /cgi-bin/wt.cgi?cnt=..&ID=..&land=N\n"
     "\n"
     "  --listen ADDR:PORT  address to listen on (default 127.0.0.1:80; port 0 picks a\n"
     "                      free one; IPv6 as [ADDR]:PORT)\n"
-    "  --threads N         worker threads answering requests whose head has arrived\n"
-    "                      (default 8); waiting connections hold no thread\n"
+    "  --threads N         threads serving connections (default 8); idle and slow\n"
+    "                      connections hold no thread\n"
     "  --max-connections N open connections at most (default 4096, and the descriptor\n"
     "                      limit); beyond it the one waiting longest is closed\n"
     "  --data FILE         places file (default: " ZONARIUM_RELATIVE_PLACES_FILE
@@ -38,7 +39,8 @@ constexpr const char* kUsage =
     "  --version           show the version and the tzdata release in use\n"
     "  --help              show this text\n"
     "\n"
-    "Writes one access-log line per request to standard output; stops on SIGINT or SIGTERM.\n";
+    "Writes one access-log line per request to standard output; lines a stalled reader\n"
+    "cannot take are dropped and counted. Stops on SIGINT or SIGTERM.\n";
 
 // Command-line settings.
 struct Arguments {
@@ -146,21 +148,23 @@ int main(int argc, char** argv) {
     zonarium::ServerOptions options;
     options.threads = arguments.threads;
     options.maxConnections = static_cast<std::size_t>(arguments.maxConnections);
+    // Standard output may be a pipe nobody drains: after the first line, everything goes
+    // through the log's own thread and never holds up serving or stopping.
+    zonarium::AccessLog log(STDOUT_FILENO);
     zonarium::ZonariumServer server(load.table, options, zonarium::systemNow,
-                                    zonarium::logToStdout);
+                                    [&log](std::string_view line) { log.post(line); });
     if (!server.bind(arguments.host, arguments.port)) {
-        std::fprintf(stderr, "zonariumd: cannot listen on %s:%d: %s\n", arguments.host.c_str(),
-                     arguments.port, std::strerror(errno));
+        std::fprintf(stderr, "zonariumd: cannot listen on %s:%d\n", arguments.host.c_str(),
+                     arguments.port);
         return 1;
     }
-    std::printf("zonariumd: %zu places, listening on %s:%d\n", load.table.size(),
-                arguments.host.c_str(), server.port());
-    std::fflush(stdout);
+    log.post("zonariumd: " + std::to_string(load.table.size()) + " places, listening on " +
+             arguments.host + ":" + std::to_string(server.port()));
 
     std::atomic<bool> finished{false};
     std::atomic<bool> stopRequested{false};
     std::thread waiter([&] {
-        const timespec poll{0, 200'000'000};
+        const timespec poll{0, 50'000'000};
         while (!finished.load()) {
             if (sigtimedwait(&stopSignals, nullptr, &poll) > 0) {
                 stopRequested = true;
@@ -172,7 +176,6 @@ int main(int argc, char** argv) {
     const bool served = server.run();
     finished = true;
     waiter.join();
-    std::printf("zonariumd: stopped\n");
-    std::fflush(stdout);
+    log.post("zonariumd: stopped");
     return served || stopRequested ? 0 : 1;
 }

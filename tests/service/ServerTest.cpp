@@ -1,17 +1,15 @@
 #include "ZonariumServer.h"
 
 #include "Page.h"
+#include "RawConnection.h"
 #include "TestSupport.h"
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <condition_variable>
+#include <cstdio>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -20,96 +18,7 @@ namespace zonarium {
 namespace {
 
 using test::at;
-
-// A connected loopback socket, closed on destruction.
-class RawConnection {
-public:
-    explicit RawConnection(int port) : m_socket(::socket(AF_INET, SOCK_STREAM, 0)) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(static_cast<std::uint16_t>(port));
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        // A guard against a hung server, not a synchronisation: reads give up after 20 s.
-        timeval guard{20, 0};
-        ::setsockopt(m_socket, SOL_SOCKET, SO_RCVTIMEO, &guard, sizeof guard);
-        m_connected =
-            ::connect(m_socket, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    }
-    ~RawConnection() { ::close(m_socket); }
-    RawConnection(const RawConnection&) = delete;
-    RawConnection& operator=(const RawConnection&) = delete;
-
-    bool connected() const { return m_connected; }
-
-    // Sends all of `bytes`; false when the peer stopped taking them.
-    bool send(std::string_view bytes) {
-        while (!bytes.empty()) {
-            const auto sent = ::send(m_socket, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-            if (sent <= 0) {
-                return false;
-            }
-            bytes.remove_prefix(static_cast<std::size_t>(sent));
-        }
-        return true;
-    }
-
-    // Everything the server sends until it closes the connection (or the guard fires).
-    std::string readToEnd() {
-        while (receiveMore()) {
-        }
-        return std::exchange(m_pending, {});
-    }
-
-    // True when the server closes the connection without sending anything more; false
-    // when it sends bytes or the guard fires first.
-    bool closesSilently() {
-        char byte = 0;
-        return ::recv(m_socket, &byte, 1, 0) == 0 && m_pending.empty();
-    }
-
-    // One response: status line, headers and a body of its Content-Length; what arrived
-    // so far when the connection ends first.
-    std::string readResponse() {
-        std::size_t headerEnd;
-        while ((headerEnd = m_pending.find("\r\n\r\n")) == std::string::npos) {
-            if (!receiveMore()) {
-                return std::exchange(m_pending, {});
-            }
-        }
-        headerEnd += 4;
-        std::size_t length = 0;
-        const auto field = m_pending.find("Content-Length: ");
-        if (field != std::string::npos && field < headerEnd) {
-            length = std::stoul(m_pending.substr(field + 16));
-        }
-        while (m_pending.size() < headerEnd + length && receiveMore()) {
-        }
-        std::string response = m_pending.substr(0, headerEnd + length);
-        m_pending.erase(0, response.size());
-        return response;
-    }
-
-private:
-    // Appends what the socket has to m_pending; false at the end of the stream.
-    bool receiveMore() {
-        char buffer[16384];
-        const auto n = ::recv(m_socket, buffer, sizeof buffer, 0);
-        if (n <= 0) {
-            return false;
-        }
-        m_pending.append(buffer, static_cast<std::size_t>(n));
-        return true;
-    }
-
-public:
-private:
-    // The socket descriptor.
-    int m_socket;
-    // Whether connect() succeeded.
-    bool m_connected = false;
-    // Bytes received but not yet handed out.
-    std::string m_pending;
-};
+using test::RawConnection;
 
 class ServerTest : public testing::Test {
 protected:
@@ -314,7 +223,7 @@ TEST_F(ServerTest, UnknownMethodsGet405) {
     start();
     for (const char* request :
          {"FOO /cgi-bin/wt.cgi?land=76 HTTP/1.1\r\nHost: x\r\n\r\n", "BREW / HTTP/1.0\r\n\r\n",
-          "get /cgi-bin/wt.cgi?land=76 HTTP/1.1\n\n"}) {
+          "get /cgi-bin/wt.cgi?land=76 HTTP/1.1\r\n\r\n"}) {
         const std::string reply = exchange(request);
         EXPECT_EQ(reply.rfind("HTTP/1.1 405 Method Not Allowed\r\n", 0), 0u) << request << reply;
         EXPECT_NE(reply.find("\r\nAllow: GET, HEAD\r\n"), std::string::npos) << reply;
@@ -322,19 +231,18 @@ TEST_F(ServerTest, UnknownMethodsGet405) {
     }
 }
 
-// Heads whose lines end in a bare LF, or that end in LF CR LF, are answered like any
-// other, and the connection stays usable.
-TEST_F(ServerTest, AcceptsBareLineFeeds) {
+// Heads with a bare LF line end, which no standard client sends, are refused, and the
+// connection is closed rather than read out of step.
+TEST_F(ServerTest, RefusesBareLineFeeds) {
     start();
-    const std::string page = renderPage(76, m_now, test::fixtureTable(), "Abc123xyZ");
-    RawConnection connection(m_server->port());
-    for (const char* request : {"GET /cgi-bin/wt.cgi?land=76&ID=Abc123xyZ HTTP/1.1\nHost: x\n\n",
-                                "GET /cgi-bin/wt.cgi?land=76&ID=Abc123xyZ HTTP/1.1\nHost: x\n\r\n",
-                                "GET /cgi-bin/wt.cgi?land=76&ID=Abc123xyZ HTTP/1.1\r\n\n"}) {
+    for (const char* request :
+         {"GET /cgi-bin/wt.cgi?land=76&ID=Abc123xyZ HTTP/1.1\nHost: x\n\n",
+          "GET /cgi-bin/wt.cgi?land=76&ID=Abc123xyZ HTTP/1.1\r\nHost: x\n\r\n"}) {
+        RawConnection connection(m_server->port());
         ASSERT_TRUE(connection.send(request));
-        const std::string reply = connection.readResponse();
-        EXPECT_EQ(reply.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << request;
-        EXPECT_TRUE(reply.ends_with("\r\n\r\n" + page)) << request;
+        const std::string reply = connection.readToEnd();
+        EXPECT_EQ(reply.rfind("HTTP/1.1 400 Bad Request\r\n", 0), 0u) << request << reply;
+        EXPECT_NE(reply.find("\r\nConnection: close\r\n"), std::string::npos) << reply;
     }
 }
 
@@ -463,6 +371,19 @@ TEST_F(ServerTest, KeepsConnectionsAlive) {
     EXPECT_TRUE(last.ends_with(page));
 }
 
+// An HTTP/1.0 client keeps its connection only when it asks and is told so.
+TEST_F(ServerTest, KeepsHttp10ConnectionsAliveOnlyWhenAsked) {
+    start();
+    RawConnection connection(m_server->port());
+    const std::string get = "GET /cgi-bin/wt.cgi?land=76 HTTP/1.0\r\n";
+    ASSERT_TRUE(connection.send(get + "Connection: keep-alive\r\n\r\n"));
+    EXPECT_NE(connection.readResponse().find("\r\nConnection: keep-alive\r\n"), std::string::npos);
+    ASSERT_TRUE(connection.send(get + "\r\n"));
+    const std::string last = connection.readToEnd();
+    EXPECT_EQ(last.rfind("HTTP/1.1 200 OK\r\n", 0), 0u);
+    EXPECT_NE(last.find("\r\nConnection: close\r\n"), std::string::npos);
+}
+
 // A silent connection and a stalled half request are dropped once their time-out passes.
 TEST_F(ServerTest, IdleAndSlowClientsTimeOut) {
     ServerOptions options;
@@ -485,7 +406,8 @@ TEST_F(ServerTest, IdleAndSlowClientsTimeOut) {
 TEST_F(ServerTest, LogsOneLinePerRequest) {
     start();
     EXPECT_EQ(status("/cgi-bin/wt.cgi?cnt=604218&ID=&land=76"), 200);
-    EXPECT_EQ(status("/nothing\x7F"), 404);
+    // A DEL byte is not allowed in a target: the request is refused, and logged escaped.
+    EXPECT_EQ(status("/nothing\x7F"), 400);
     // The line is written just after the reply; wait for it (20 s guard against a hang).
     std::unique_lock lock(m_logMutex);
     m_logged.wait_for(lock, std::chrono::seconds{20}, [this] { return m_log.size() >= 2; });
@@ -497,9 +419,87 @@ TEST_F(ServerTest, LogsOneLinePerRequest) {
         "127.0.0.1 [2026-12-07T04:45:00Z] \"GET /cgi-bin/wt.cgi?cnt=604218&ID=&land=76 "
         "HTTP/1.1\" 200 " +
             std::to_string(renderPage(76, m_now, test::fixtureTable(), "0123456789abcdef").size()));
-    EXPECT_EQ(m_log[1].find("127.0.0.1 [2026-12-07T04:45:00Z] \"GET /nothing\\x7F HTTP/1.1\" 404 "),
+    EXPECT_EQ(m_log[1].find("127.0.0.1 [2026-12-07T04:45:00Z] \"GET /nothing\\x7F HTTP/1.1\" 400 "),
               0u)
         << m_log[1];
+}
+
+// Hostile clients. A Range header never makes the reply longer than the page: the whole page
+// is sent, whatever ranges are asked for.
+TEST_F(ServerTest, RangesNeverEnlargeTheReply) {
+    start();
+    const std::string page = renderPage(76, m_now, test::fixtureTable(), "Abc123xyZ");
+    std::string manyRanges = "bytes=0-";
+    while (manyRanges.size() < 7000) {
+        manyRanges += ",0-";
+    }
+    for (const std::string& range :
+         {std::string("bytes=0-999999"), std::string("bytes=5-2"), manyRanges}) {
+        const std::string reply = exchange(
+            "GET /cgi-bin/wt.cgi?land=76&ID=Abc123xyZ HTTP/1.1\r\n"
+            "Range: " +
+            range + "\r\nConnection: close\r\n\r\n");
+        EXPECT_EQ(reply.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << range.substr(0, 20);
+        EXPECT_NE(reply.find("\r\nContent-Length: " + std::to_string(page.size()) + "\r\n"),
+                  std::string::npos);
+        EXPECT_TRUE(reply.ends_with("\r\n\r\n" + page)) << range.substr(0, 20);
+    }
+}
+
+// A request body is read and dropped, or refused with 413; a request inside it is never
+// answered, with Content-Length or chunked.
+TEST_F(ServerTest, BodiesAreNeverReadAsRequests) {
+    start();
+    const std::string smuggled = "GET /smuggled HTTP/1.1\r\nHost: x\r\n\r\n";
+    const std::string chunk = [&] {
+        char size[16];
+        std::snprintf(size, sizeof size, "%zx", smuggled.size());
+        return std::string(size) + "\r\n" + smuggled + "\r\n0\r\n\r\n";
+    }();
+    const std::string close = "GET /cgi-bin/wt.cgi?land=76 HTTP/1.1\r\nConnection: close\r\n\r\n";
+    for (const std::string& request :
+         {"GET /cgi-bin/wt.cgi?land=76 HTTP/1.1\r\nContent-Length: " +
+              std::to_string(smuggled.size()) + "\r\n\r\n" + smuggled + close,
+          "GET /cgi-bin/wt.cgi?land=76 HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n" + chunk +
+              close}) {
+        RawConnection connection(m_server->port());
+        ASSERT_TRUE(connection.send(request));
+        const std::string first = connection.readResponse();
+        const std::string second = connection.readResponse();
+        EXPECT_EQ(first.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << first.substr(0, 80);
+        EXPECT_EQ(second.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << second.substr(0, 80);
+        EXPECT_NE(second.find("\r\nConnection: close\r\n"), std::string::npos);
+        EXPECT_EQ(connection.readToEnd(), "");
+    }
+    // Beyond the body limit: 413 and the connection ends; the body is not parsed.
+    RawConnection large(m_server->port());
+    ASSERT_TRUE(large.send(
+        "GET /cgi-bin/wt.cgi?land=76 HTTP/1.1\r\nContent-Length: 100000\r\n\r\n" + smuggled));
+    const std::string refused = large.readToEnd();
+    EXPECT_EQ(refused.rfind("HTTP/1.1 413 ", 0), 0u) << refused.substr(0, 80);
+    EXPECT_EQ(refused.find("HTTP/1.1 404"), std::string::npos);
+    const std::lock_guard lock(m_logMutex);
+    for (const std::string& line : m_log) {
+        EXPECT_EQ(line.find("/smuggled"), std::string::npos) << line;
+    }
+}
+
+// The head deadline runs from a request's first byte over the whole head: a head left
+// unfinished is dropped on it although the idle time-outs are an hour, on a new connection
+// and on a kept-alive one.
+TEST_F(ServerTest, HeadDeadlineDropsUnfinishedHeads) {
+    ServerOptions options;
+    options.ioTimeout = std::chrono::hours{1};
+    options.keepAliveTimeout = std::chrono::hours{1};
+    options.headTimeout = std::chrono::milliseconds{50};
+    start(options);
+    RawConnection fresh(m_server->port());
+    ASSERT_TRUE(fresh.send("GET /cgi-bin/wt.cgi?land=76 HTTP/1.1\r\nHost"));
+    EXPECT_EQ(fresh.readToEnd(), "");
+    RawConnection kept(m_server->port());
+    ASSERT_TRUE(kept.send("GET /cgi-bin/wt.cgi?land=76 HTTP/1.1\r\n\r\nGET /cgi-bin/wt.c"));
+    EXPECT_EQ(kept.readResponse().rfind("HTTP/1.1 200 OK\r\n", 0), 0u);
+    EXPECT_EQ(kept.readToEnd(), "");
 }
 
 }  // namespace

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "LocalTime.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+
+namespace zonarium {
+
+// One access-log line, without a line feed:
+// PEER [YYYY-MM-DDTHH:MM:SSZ] "REQUEST LINE" STATUS BODY_BYTES. Peer and request line have
+// bytes outside printable ASCII, quotes and backslashes written as \xHH and are cut (with
+// "...") at 64 and 600 bytes.
+std::string accessLogLine(std::string_view peer, Instant when, std::string_view requestLine,
+                          int status, std::size_t bodyBytes);
+
+// The system clock to the second.
+Instant systemNow();
+
+// Lines written to a descriptor by a thread of their own, so that a slow or stalled reader
+// (a pipe nobody drains) never blocks the callers of post(). At most `capacity` lines wait;
+// a line that does not fit is dropped and counted, and the count is written as a line of its
+// own ("zonariumd: N log lines dropped") once there is room again.
+class AccessLog {
+public:
+    // `fd` is not owned and must stay open until the log is destroyed.
+    explicit AccessLog(int fd, std::size_t capacity = 4096);
+    // Writes what still waits for at most `kFinalDrain`, then gives up on the rest.
+    ~AccessLog();
+    AccessLog(const AccessLog&) = delete;
+    AccessLog& operator=(const AccessLog&) = delete;
+
+    // Queues `line` (without its line feed); never waits for the descriptor. Thread-safe.
+    void post(std::string_view line);
+    // Lines dropped so far.
+    std::uint64_t dropped() const;
+
+    // Longest time the destructor spends on lines still waiting.
+    static constexpr std::chrono::milliseconds kFinalDrain{300};
+
+private:
+    // The writer thread's loop.
+    void writeLoop();
+    // Writes all of `bytes`, waiting for room in slices so that a stop is seen; false when
+    // the descriptor failed or the stop deadline passed.
+    bool writeAll(std::string_view bytes);
+
+    // Destination descriptor; not owned.
+    int m_fd;
+    // Most lines waiting at once.
+    std::size_t m_capacity;
+    // Guards everything below except m_thread.
+    mutable std::mutex m_mutex;
+    // Signalled when a line is queued or the log is stopping.
+    std::condition_variable m_ready;
+    // Lines waiting to be written, oldest first.
+    std::deque<std::string> m_lines;
+    // Lines dropped in all, and those not yet reported in the output.
+    std::uint64_t m_dropped = 0;
+    std::uint64_t m_unreported = 0;
+    // Set by the destructor; the writer then ends by m_deadline.
+    bool m_stopping = false;
+    std::chrono::steady_clock::time_point m_deadline;
+    // The writer.
+    std::thread m_thread;
+};
+
+}  // namespace zonarium

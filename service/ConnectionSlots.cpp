@@ -1,0 +1,67 @@
+#include "ConnectionSlots.h"
+
+#include "HttpSession.h"
+
+namespace zonarium {
+
+bool ConnectionSlots::admit(std::shared_ptr<HttpSession>& evicted) {
+    const std::lock_guard lock(m_mutex);
+    if (m_open >= m_capacity) {
+        if (m_waiting.empty()) {
+            return false;
+        }
+        evicted = evictOldestLocked();
+    }
+    ++m_open;
+    return true;
+}
+
+std::shared_ptr<HttpSession> ConnectionSlots::evictOldest() {
+    const std::lock_guard lock(m_mutex);
+    return evictOldestLocked();
+}
+
+std::shared_ptr<HttpSession> ConnectionSlots::evictOldestLocked() {
+    if (m_waiting.empty()) {
+        return nullptr;
+    }
+    // Alive: a session leaves the list (in release()) before its destruction ends.
+    HttpSession* const oldest = m_waiting.front();
+    m_waiting.pop_front();
+    oldest->slot().waiting = false;
+    oldest->slot().evicted = true;
+    --m_open;
+    // Null when the session is being destroyed already; it closes by itself then.
+    return oldest->weak_from_this().lock();
+}
+
+void ConnectionSlots::release(Entry& entry) {
+    const std::lock_guard lock(m_mutex);
+    if (entry.waiting) {
+        m_waiting.erase(entry.at);
+        entry.waiting = false;
+    }
+    if (!entry.evicted) {
+        entry.evicted = true;
+        --m_open;
+    }
+}
+
+void ConnectionSlots::startWaiting(Entry& entry, HttpSession* session) {
+    const std::lock_guard lock(m_mutex);
+    if (!entry.waiting && !entry.evicted) {
+        entry.at = m_waiting.insert(m_waiting.end(), session);
+        entry.waiting = true;
+    }
+}
+
+bool ConnectionSlots::stopWaiting(Entry& entry) {
+    const std::lock_guard lock(m_mutex);
+    if (entry.waiting) {
+        m_waiting.erase(entry.at);
+        entry.waiting = false;
+    }
+    return !entry.evicted;
+}
+
+}  // namespace zonarium

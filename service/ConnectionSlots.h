@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstddef>
+#include <list>
+#include <memory>
+#include <mutex>
+
+namespace zonarium {
+
+class HttpSession;
+
+// Counts open connections and orders those waiting for a request, so that the one waiting
+// longest can be closed to make room. Thread-safe.
+class ConnectionSlots {
+public:
+    // A connection's place in the count, kept by the connection.
+    struct Entry {
+        // Position in the waiting order while `waiting`.
+        std::list<HttpSession*>::iterator at;
+        bool waiting = false;
+        // Counted out by admit() to make room; the connection is to close.
+        bool evicted = false;
+    };
+
+    explicit ConnectionSlots(std::size_t capacity) : m_capacity(capacity) {}
+    // Counts a new connection in. With every slot taken, the connection waiting longest is
+    // counted out and returned in `evicted` for the caller to close; false (the new one is to
+    // be refused) when none is waiting.
+    bool admit(std::shared_ptr<HttpSession>& evicted);
+    // Counts the connection waiting longest out and returns it for the caller to close; null
+    // when none is waiting.
+    std::shared_ptr<HttpSession> evictOldest();
+    // Counts a connection out, unless it was evicted.
+    void release(Entry& entry);
+    // Puts a connection last in the waiting order.
+    void startWaiting(Entry& entry, HttpSession* session);
+    // Takes a connection out of the waiting order; false when it was evicted meanwhile.
+    bool stopWaiting(Entry& entry);
+
+private:
+    // evictOldest() with m_mutex held.
+    std::shared_ptr<HttpSession> evictOldestLocked();
+
+    // Guards everything below and the entries of every connection.
+    std::mutex m_mutex;
+    // Open connections at most.
+    std::size_t m_capacity;
+    // Connections counted in.
+    std::size_t m_open = 0;
+    // Connections waiting for a request, longest waiting first.
+    std::list<HttpSession*> m_waiting;
+};
+
+}  // namespace zonarium
