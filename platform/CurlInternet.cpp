@@ -99,7 +99,6 @@ struct CurlInternet::Request {
     std::string verb;
     std::string object;
     std::string version;
-    std::uint32_t flags = 0;
     // Request headers as "Name: value", in the order they go out.
     std::vector<std::string> headers;
     // Time-outs, in milliseconds.
@@ -203,7 +202,6 @@ InternetHandle CurlInternet::openRequest(InternetHandle connection, const std::s
     request->verb = verb;
     request->object = object;
     request->version = version;
-    request->flags = flags;
     if ((flags & RequestFlag::kReload) != 0) {
         request->headers.emplace_back("Cache-Control: no-cache");
         request->headers.emplace_back("Pragma: no-cache");
