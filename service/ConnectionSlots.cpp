@@ -26,19 +26,19 @@ std::shared_ptr<HttpSession> ConnectionSlots::evictOldestLocked() {
         return nullptr;
     }
     // Alive: a session leaves the list (in release()) before its destruction ends.
-    HttpSession* const oldest = m_waiting.front();
+    Entry& oldest = m_waiting.front();
     m_waiting.pop_front();
-    oldest->slot().waiting = false;
-    oldest->slot().evicted = true;
+    oldest.waiting = false;
+    oldest.evicted = true;
     --m_open;
     // Null when the session is being destroyed already; it closes by itself then.
-    return oldest->weak_from_this().lock();
+    return oldest.session->weak_from_this().lock();
 }
 
 void ConnectionSlots::release(Entry& entry) {
     const std::lock_guard lock(m_mutex);
     if (entry.waiting) {
-        m_waiting.erase(entry.at);
+        m_waiting.erase(m_waiting.iterator_to(entry));
         entry.waiting = false;
     }
     if (!entry.evicted) {
@@ -50,7 +50,8 @@ void ConnectionSlots::release(Entry& entry) {
 void ConnectionSlots::startWaiting(Entry& entry, HttpSession* session) {
     const std::lock_guard lock(m_mutex);
     if (!entry.waiting && !entry.evicted) {
-        entry.at = m_waiting.insert(m_waiting.end(), session);
+        entry.session = session;
+        m_waiting.push_back(entry);
         entry.waiting = true;
     }
 }
@@ -58,7 +59,7 @@ void ConnectionSlots::startWaiting(Entry& entry, HttpSession* session) {
 bool ConnectionSlots::stopWaiting(Entry& entry) {
     const std::lock_guard lock(m_mutex);
     if (entry.waiting) {
-        m_waiting.erase(entry.at);
+        m_waiting.erase(m_waiting.iterator_to(entry));
         entry.waiting = false;
     }
     return !entry.evicted;

@@ -1,7 +1,8 @@
 #pragma once
 
+#include <boost/intrusive/list.hpp>
+
 #include <cstddef>
-#include <list>
 #include <memory>
 #include <mutex>
 
@@ -15,8 +16,10 @@ class ConnectionSlots {
 public:
     // A connection's place in the count, kept by the connection.
     struct Entry {
-        // Position in the waiting order while `waiting`.
-        std::list<HttpSession*>::iterator at;
+        // Links the entry into the waiting order while `waiting`.
+        boost::intrusive::list_member_hook<> link;
+        // The connection, set while waiting.
+        HttpSession* session = nullptr;
         bool waiting = false;
         // Counted out by admit() to make room; the connection is to close.
         bool evicted = false;
@@ -38,6 +41,10 @@ public:
     bool stopWaiting(Entry& entry);
 
 private:
+    using WaitingList = boost::intrusive::list<
+        Entry,
+        boost::intrusive::member_hook<Entry, boost::intrusive::list_member_hook<>, &Entry::link>>;
+
     // evictOldest() with m_mutex held.
     std::shared_ptr<HttpSession> evictOldestLocked();
 
@@ -48,7 +55,7 @@ private:
     // Connections counted in.
     std::size_t m_open = 0;
     // Connections waiting for a request, longest waiting first.
-    std::list<HttpSession*> m_waiting;
+    WaitingList m_waiting;
 };
 
 }  // namespace zonarium
