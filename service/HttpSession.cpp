@@ -2,12 +2,10 @@
 
 #include <boost/asio/dispatch.hpp>
 #include <boost/asio/post.hpp>
-#include <boost/beast/core/bind_handler.hpp>
+#include <boost/asio/write.hpp>
 #include <boost/beast/http/error.hpp>
-#include <boost/beast/http/message.hpp>
 #include <boost/beast/http/read.hpp>
-#include <boost/beast/http/write.hpp>
-#include <boost/optional.hpp>
+#include <boost/beast/http/status.hpp>
 
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -16,6 +14,8 @@
 
 #include <array>
 #include <cerrno>
+#include <charconv>
+#include <cstring>
 #include <utility>
 
 namespace zonarium {
@@ -27,58 +27,44 @@ using tcp = net::ip::tcp;
 
 namespace {
 
-// A body of bytes owned by the message followed by the shared tail of cached page parts,
-// written as one buffer sequence without copying the tail.
-struct SplitBody {
-    struct value_type {
-        std::string front;
-        std::shared_ptr<const PageParts> parts;
-    };
-
-    static std::uint64_t size(const value_type& body) {
-        return body.front.size() + (body.parts ? body.parts->tail.size() : 0);
-    }
-
-    class writer {
-    public:
-        using const_buffers_type = std::array<net::const_buffer, 2>;
-
-        template <bool isRequest, class Fields>
-        writer(const http::header<isRequest, Fields>&, const value_type& body) : m_body(body) {}
-
-        void init(beast::error_code& ec) { ec = {}; }
-
-        boost::optional<std::pair<const_buffers_type, bool>> get(beast::error_code& ec) {
-            ec = {};
-            if (m_done) {
-                return boost::none;
-            }
-            m_done = true;
-            const std::string_view tail =
-                m_body.parts ? std::string_view(m_body.parts->tail) : std::string_view{};
-            return std::make_pair(const_buffers_type{net::buffer(m_body.front),
-                                                     net::buffer(tail.data(), tail.size())},
-                                  false);
-        }
-
-    private:
-        const value_type& m_body;
-        bool m_done = false;
-    };
-};
-
-using Response = http::response<SplitBody>;
-
 // Shortest page tail sent from its memory file; shorter ones go from memory with the head.
 constexpr std::size_t kTailFromFileBytes = 16384;
 // Largest read while waiting for a request's first bytes.
 constexpr std::size_t kFirstReadBytes = 1024;
 // How long a closing connection may still send before it is cut off.
 constexpr std::chrono::seconds kClosingGrace{1};
-// Bytes read at a time while closing.
-constexpr std::size_t kDrainBufferBytes = 4096;
 // Bytes a closing connection may still send before it is cut off.
 constexpr std::size_t kClosingDrainBytes = 1 << 20;
+
+// Writes an answer's status line and header block into fixed memory.
+class HeadWriter {
+public:
+    explicit HeadWriter(std::array<char, 512>& head) : m_head(head) {}
+
+    HeadWriter& operator<<(std::string_view text) {
+        if (text.size() > m_head.size() - m_length) {
+            m_overflow = true;
+        } else {
+            std::memcpy(m_head.data() + m_length, text.data(), text.size());
+            m_length += text.size();
+        }
+        return *this;
+    }
+    HeadWriter& operator<<(std::uint64_t value) {
+        std::array<char, 24> digits;
+        const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), value).ptr;
+        return *this << std::string_view(digits.data(),
+                                         static_cast<std::size_t>(end - digits.data()));
+    }
+
+    // Bytes written; 0 when the head did not fit.
+    std::size_t length() const { return m_overflow ? 0 : m_length; }
+
+private:
+    std::array<char, 512>& m_head;
+    std::size_t m_length = 0;
+    bool m_overflow = false;
+};
 
 std::string_view view(beast::string_view text) {
     return {text.data(), text.size()};
@@ -113,17 +99,24 @@ Reply errorReply(int status, std::string_view reason) {
     return reply;
 }
 
+std::shared_ptr<HttpSession> HttpSession::create(tcp::socket&& socket, SessionContext& context) {
+    return std::allocate_shared<HttpSession>(PageAllocator<HttpSession>(), std::move(socket),
+                                             context);
+}
+
 HttpSession::HttpSession(tcp::socket&& socket, SessionContext& context)
-    : m_stream(std::move(socket)), m_context(context) {
+    : m_socket(std::move(socket)), m_timer(m_socket.get_executor()), m_context(context) {
     beast::error_code ec;
-    const tcp::endpoint peer = m_stream.socket().remote_endpoint(ec);
+    const tcp::endpoint peer = m_socket.remote_endpoint(ec);
     if (!ec) {
-        m_peer = peer.address().to_string();
+        const std::string address = peer.address().to_string();
+        m_peerLength = std::min(address.size(), m_peer.size());
+        std::memcpy(m_peer.data(), address.data(), m_peerLength);
     }
-    m_stream.socket().set_option(tcp::no_delay(true), ec);
+    m_socket.set_option(tcp::no_delay(true), ec);
     if (context.options.sendBufferBytes > 0) {
-        m_stream.socket().set_option(
-            net::socket_base::send_buffer_size(context.options.sendBufferBytes), ec);
+        m_socket.set_option(net::socket_base::send_buffer_size(context.options.sendBufferBytes),
+                            ec);
     }
 }
 
@@ -132,11 +125,52 @@ HttpSession::~HttpSession() {
 }
 
 void HttpSession::start() {
-    net::dispatch(m_stream.get_executor(), [self = shared_from_this()] { self->awaitRequest(); });
+    // Waiting from now, in the order connections are accepted, whichever loop serves it.
+    m_context.slots.startWaiting(m_slot, this);
+    net::dispatch(m_socket.get_executor(), [self = shared_from_this()] { self->awaitRequest(); });
 }
 
 void HttpSession::close() {
-    net::post(m_stream.get_executor(), [self = shared_from_this()] { self->m_stream.close(); });
+    net::post(m_socket.get_executor(), [self = shared_from_this()] {
+        beast::error_code ec;
+        self->m_socket.close(ec);
+    });
+}
+
+void HttpSession::setDeadline(Clock::duration timeout) {
+    m_deadline = Clock::now() + timeout;
+    if (!m_timerWaiting) {
+        m_timer.expires_at(m_deadline);
+        awaitDeadline();
+    } else if (m_deadline < m_timer.expiry()) {
+        // Ends the wait early; its handler waits again for the new deadline.
+        m_timer.expires_at(m_deadline);
+    }
+}
+
+void HttpSession::awaitDeadline() {
+    m_timerWaiting = true;
+    m_timer.async_wait(bound([self = shared_from_this()](beast::error_code) {
+        self->m_timerWaiting = false;
+        if (self->m_finished) {
+            return;
+        }
+        if (Clock::now() >= self->m_deadline) {
+            // Whatever is pending on the connection ends with an error.
+            beast::error_code ignored;
+            self->m_socket.close(ignored);
+            return;
+        }
+        self->m_timer.expires_at(self->m_deadline);
+        self->awaitDeadline();
+    }));
+}
+
+void HttpSession::finish() {
+    m_finished = true;
+    m_timer.cancel();
+    beast::error_code ignored;
+    m_socket.close(ignored);
 }
 
 void HttpSession::awaitRequest() {
@@ -150,27 +184,33 @@ void HttpSession::awaitRequest() {
         return;
     }
     m_context.slots.startWaiting(m_slot, this);
-    m_stream.expires_after(m_served == 0 ? options.ioTimeout : options.keepAliveTimeout);
-    m_stream.async_read_some(
+    setDeadline(m_served == 0 ? options.ioTimeout : options.keepAliveTimeout);
+    m_socket.async_read_some(
         m_buffer.prepare(kFirstReadBytes),
-        beast::bind_front_handler(&HttpSession::onFirstBytes, shared_from_this()));
+        bound([self = shared_from_this()](beast::error_code ec, std::size_t received) {
+            self->onFirstBytes(ec, received);
+        }));
 }
 
 void HttpSession::onFirstBytes(beast::error_code ec, std::size_t received) {
     if (ec) {
-        return;  // idle time-out, closed by the client or evicted
+        finish();  // idle time-out, closed by the client or evicted
+        return;
     }
     m_buffer.commit(received);
     // The head deadline runs from its first byte, across every read of the head.
-    m_stream.expires_after(m_context.options.headTimeout);
+    setDeadline(m_context.options.headTimeout);
     http::async_read_header(
-        m_stream, m_buffer, *m_parser,
-        [self = shared_from_this()](beast::error_code error, std::size_t) { self->onHead(error); });
+        m_socket, m_buffer, *m_parser,
+        bound([self = shared_from_this()](beast::error_code error, std::size_t) {
+            self->onHead(error);
+        }));
 }
 
 void HttpSession::onHead(beast::error_code ec) {
     if (!m_context.slots.stopWaiting(m_slot)) {
-        return;  // evicted to make room
+        finish();  // evicted to make room
+        return;
     }
     m_headOnly = false;
     const ServerOptions& options = m_context.options;
@@ -209,7 +249,8 @@ void HttpSession::onHead(beast::error_code ec) {
         return;
     }
     if (ec) {
-        return;  // head deadline, reset or a client that left mid-head
+        finish();  // head deadline, reset or a client that left mid-head
+        return;
     }
     if (request.method() != http::verb::get && request.method() != http::verb::head) {
         refuse(405, "Only GET and HEAD are served.");
@@ -226,11 +267,11 @@ void HttpSession::onHead(beast::error_code ec) {
     }
     if (!m_parser->is_done()) {
         // The body is read and dropped, so that it is never taken for the next request.
-        m_stream.expires_after(options.ioTimeout);
-        http::async_read(m_stream, m_buffer, *m_parser,
-                         [self = shared_from_this()](beast::error_code error, std::size_t) {
+        setDeadline(options.ioTimeout);
+        http::async_read(m_socket, m_buffer, *m_parser,
+                         bound([self = shared_from_this()](beast::error_code error, std::size_t) {
                              self->onBody(error);
-                         });
+                         }));
         return;
     }
     onBody({});
@@ -242,6 +283,7 @@ void HttpSession::onBody(beast::error_code ec) {
         return;
     }
     if (ec) {
+        finish();
         return;
     }
     const auto& request = m_parser->get();
@@ -257,102 +299,118 @@ void HttpSession::refuse(int status, std::string_view reason) {
 
 void HttpSession::send(Reply reply, bool ends) {
     const ServerOptions& options = m_context.options;
-    auto response = std::make_shared<Response>(static_cast<http::status>(reply.status), 11);
-    response->set(http::field::content_type, kPageContentType);
-    if (reply.status == 200) {
-        response->set(http::field::cache_control, "no-store");
-    }
-    if (reply.status == 405) {
-        response->set(http::field::allow, "GET, HEAD");
-    }
     m_status = reply.status;
     m_bodyBytes = reply.front.size() + (reply.parts ? reply.parts->tail.size() : 0);
-    if (m_headOnly) {
-        response->content_length(m_bodyBytes);
+    const bool http10 = m_parser->get().version() < 11;
+
+    HeadWriter head(m_head);
+    head << "HTTP/1.1 " << static_cast<std::uint64_t>(reply.status) << " "
+         << view(http::obsolete_reason(static_cast<http::status>(reply.status)))
+         << "\r\nContent-Type: " << kPageContentType << "\r\n";
+    if (reply.status == 200) {
+        head << "Cache-Control: no-store\r\n";
+    }
+    if (reply.status == 405) {
+        head << "Allow: GET, HEAD\r\n";
+    }
+    head << "Content-Length: " << m_bodyBytes << "\r\n";
+    if (ends) {
+        head << "Connection: close\r\n";
     } else {
-        response->body().front = std::move(reply.front);
+        if (http10) {
+            // An HTTP/1.0 client keeps the connection only when told so.
+            head << "Connection: keep-alive\r\n";
+        }
+        const auto seconds = static_cast<std::uint64_t>(
+            std::chrono::ceil<std::chrono::seconds>(options.keepAliveTimeout).count());
+        head << "Keep-Alive: timeout=" << seconds
+             << ", max=" << static_cast<std::uint64_t>(options.keepAliveMaxRequests) << "\r\n";
+    }
+    head << "\r\n";
+    m_headLength = head.length();
+    if (m_headLength == 0) {
+        // Cannot happen with the fields above; a cut head would be worse than none.
+        finish();
+        return;
+    }
+
+    std::array<net::const_buffer, 3> buffers{net::buffer(m_head.data(), m_headLength)};
+    if (!m_headOnly) {
+        m_front = std::move(reply.front);
+        buffers[1] = net::buffer(m_front);
         if (reply.parts && reply.parts->tailFile >= 0 &&
             reply.parts->tail.size() >= kTailFromFileBytes) {
-            // Head and front through the serializer, then the tail from its memory file.
+            // Head and front first, then the tail from its memory file; held back until the
+            // tail follows, so that head and tail leave in full segments.
             m_tail = std::move(reply.parts);
             m_tailSent = 0;
-            // Held back until the tail follows, so head and tail leave in full segments.
             setCorked(true);
-            response->content_length(m_bodyBytes);
-        } else {
-            response->body().parts = std::move(reply.parts);
-            response->prepare_payload();
+        } else if (reply.parts) {
+            m_tail = std::move(reply.parts);
+            buffers[2] = net::buffer(m_tail->tail);
+            m_tailSent = m_tail->tail.size();
         }
     }
-    response->keep_alive(!ends);
-    if (!ends && m_parser->get().version() < 11) {
-        // An HTTP/1.0 client keeps the connection only when told so.
-        response->set(http::field::connection, "keep-alive");
-    }
-    if (!ends) {
-        const auto seconds =
-            std::chrono::ceil<std::chrono::seconds>(options.keepAliveTimeout).count();
-        response->set(http::field::keep_alive, "timeout=" + std::to_string(seconds) + ", max=" +
-                                                   std::to_string(options.keepAliveMaxRequests));
-    }
-    m_response = response;
-    m_stream.expires_after(options.ioTimeout);
-    http::async_write(m_stream, *response,
-                      [self = shared_from_this(), ends](beast::error_code ec, std::size_t) {
-                          if (!ec && self->m_tail) {
-                              self->sendTail(ends);
-                          } else {
-                              self->onSent(ends, ec);
-                          }
-                      });
+    setDeadline(options.ioTimeout);
+    net::async_write(m_socket, buffers,
+                     bound([self = shared_from_this(), ends](beast::error_code ec, std::size_t) {
+                         if (!ec && self->m_tail && self->m_tailSent < self->m_tail->tail.size()) {
+                             self->sendTail(ends);
+                         } else {
+                             self->onSent(ends, ec);
+                         }
+                     }));
 }
 
 void HttpSession::setCorked(bool corked) {
     const int value = corked ? 1 : 0;
-    ::setsockopt(m_stream.socket().native_handle(), IPPROTO_TCP, TCP_CORK, &value, sizeof value);
+    ::setsockopt(m_socket.native_handle(), IPPROTO_TCP, TCP_CORK, &value, sizeof value);
 }
 
 void HttpSession::sendTail(bool ends) {
-    tcp::socket& socket = m_stream.socket();
     const std::string_view tail = m_tail->tail;
     beast::error_code ec;
-    socket.native_non_blocking(true, ec);
+    m_socket.native_non_blocking(true, ec);
     while (!ec && m_tailSent < tail.size()) {
         auto offset = static_cast<off_t>(m_tailSent);
-        const ssize_t sent =
-            ::sendfile(socket.native_handle(), m_tail->tailFile, &offset, tail.size() - m_tailSent);
+        const ssize_t sent = ::sendfile(m_socket.native_handle(), m_tail->tailFile, &offset,
+                                        tail.size() - m_tailSent);
         if (sent > 0) {
             m_tailSent += static_cast<std::size_t>(sent);
         } else if (sent < 0 && errno == EINTR) {
             continue;
         } else if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            m_stream.async_write_some(
-                net::buffer(tail.substr(m_tailSent)),
-                [self = shared_from_this(), ends](beast::error_code error, std::size_t written) {
-                    self->m_tailSent += written;
-                    if (error) {
-                        self->m_tail.reset();
-                        self->setCorked(false);
-                        self->onSent(ends, error);
-                    } else {
-                        self->sendTail(ends);
-                    }
-                });
+            m_socket.async_write_some(net::buffer(tail.substr(m_tailSent)),
+                                      bound([self = shared_from_this(), ends](
+                                                beast::error_code error, std::size_t written) {
+                                          self->m_tailSent += written;
+                                          if (error) {
+                                              self->setCorked(false);
+                                              self->onSent(ends, error);
+                                          } else {
+                                              self->sendTail(ends);
+                                          }
+                                      }));
             return;
         } else {
             ec = sent == 0 ? beast::error_code(net::error::eof)
                            : beast::error_code(errno, boost::system::system_category());
         }
     }
-    m_tail.reset();
     setCorked(false);
     onSent(ends, ec);
 }
 
 void HttpSession::onSent(bool ends, beast::error_code ec) {
-    m_context.log(m_peer, m_requestLine, m_status, m_bodyBytes);
-    m_response.reset();
+    m_context.log(std::string_view(m_peer.data(), m_peerLength), m_requestLine, m_status,
+                  m_bodyBytes);
+    // Nothing of the answered request stays on the heap while the connection waits.
+    m_tail.reset();
+    std::string().swap(m_front);
+    std::string().swap(m_requestLine);
+    m_parser.reset();
     if (ec) {
+        finish();
         return;
     }
     ++m_served;
@@ -365,23 +423,23 @@ void HttpSession::onSent(bool ends, beast::error_code ec) {
 
 void HttpSession::closeGracefully() {
     beast::error_code ec;
-    m_stream.socket().shutdown(tcp::socket::shutdown_send, ec);
-    m_stream.expires_after(kClosingGrace);
+    m_socket.shutdown(tcp::socket::shutdown_send, ec);
+    setDeadline(kClosingGrace);
+    m_buffer.clear();
     drain();
 }
 
 void HttpSession::drain() {
-    if (!m_drainBuffer) {
-        m_drainBuffer = std::make_unique<char[]>(kDrainBufferBytes);
-    }
-    m_stream.async_read_some(
-        net::buffer(m_drainBuffer.get(), kDrainBufferBytes),
-        [self = shared_from_this()](beast::error_code ec, std::size_t received) {
+    m_socket.async_read_some(
+        m_buffer.prepare(kFirstReadBytes),
+        bound([self = shared_from_this()](beast::error_code ec, std::size_t received) {
             self->m_drained += received;
             if (!ec && self->m_drained <= kClosingDrainBytes) {
                 self->drain();
+            } else {
+                self->finish();
             }
-        });
+        }));
 }
 
 }  // namespace zonarium

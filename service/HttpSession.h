@@ -5,12 +5,17 @@
 #include "PageCache.h"
 #include "ZonariumServer.h"
 
+#include "SessionMemory.h"
+
 #include <boost/asio/ip/tcp.hpp>
-#include <boost/beast/core/flat_buffer.hpp>
-#include <boost/beast/core/tcp_stream.hpp>
+#include <boost/asio/steady_timer.hpp>
+#include <boost/beast/core/error.hpp>
+#include <boost/beast/core/flat_static_buffer.hpp>
 #include <boost/beast/http/parser.hpp>
 #include <boost/beast/http/string_body.hpp>
 
+#include <array>
+#include <chrono>
 #include <cstddef>
 #include <functional>
 #include <memory>
@@ -46,16 +51,26 @@ struct SessionContext {
 };
 
 // One client connection: reads a request head under a deadline and the parser's limits,
-// discards a small body, writes the answer and waits for the next request or closes. Owned
-// by its own pending operation; the connection closes when the last one ends.
+// discards a small body, writes the answer and waits for the next request or closes. Runs on
+// one single-threaded event loop. Owned by its own pending operations; the connection closes
+// when the last one ends. Lives on pages of its own (see create()), and its operations take
+// their memory from inside it.
 class HttpSession : public std::enable_shared_from_this<HttpSession> {
 public:
+    // Bytes of request read ahead at most; a head must fit, with room for what follows it.
+    static constexpr std::size_t kReadBufferBytes = 24 * 1024;
+
+    // A session for `socket`, mapped on pages of its own so that connections opened and
+    // closed in bursts leave no holes in the heap; throws std::bad_alloc when out of memory.
+    static std::shared_ptr<HttpSession> create(boost::asio::ip::tcp::socket&& socket,
+                                               SessionContext& context);
     HttpSession(boost::asio::ip::tcp::socket&& socket, SessionContext& context);
     ~HttpSession();
     HttpSession(const HttpSession&) = delete;
     HttpSession& operator=(const HttpSession&) = delete;
 
-    // Starts waiting for the first request, on the connection's own strand.
+    // Starts waiting for the first request, on the connection's own event loop; called by
+    // the accepting thread.
     void start();
     // Closes the connection from any thread; for a connection evicted by ConnectionSlots.
     void close();
@@ -63,6 +78,8 @@ public:
     ConnectionSlots::Entry& slot() { return m_slot; }
 
 private:
+    using Clock = std::chrono::steady_clock;
+
     void awaitRequest();
     void onFirstBytes(boost::beast::error_code ec, std::size_t received);
     void onHead(boost::beast::error_code ec);
@@ -81,25 +98,43 @@ private:
     // answer is not lost to a reset; the connection closes after.
     void closeGracefully();
     void drain();
+    // Closes the connection `timeout` from now unless another deadline is set before.
+    void setDeadline(Clock::duration timeout);
+    void awaitDeadline();
+    // Ends the session: no operation follows, the deadline is dropped and the connection
+    // closes.
+    void finish();
+    // `handler`, its operations taking memory from this session.
+    template <class Handler>
+    auto bound(Handler handler) {
+        return bindMemory(m_handlerMemory, std::move(handler));
+    }
 
-    // The connection with its deadline timer.
-    boost::beast::tcp_stream m_stream;
-    // Received bytes not yet parsed; may hold pipelined requests.
-    boost::beast::flat_buffer m_buffer;
-    // Parser of the request being read; a fresh one per request.
+    boost::asio::ip::tcp::socket m_socket;
+    // Closes the connection at m_deadline; may run early and wait again.
+    boost::asio::steady_timer m_timer;
+    Clock::time_point m_deadline;
+    bool m_timerWaiting = false;
+    bool m_finished = false;
+    HandlerMemory m_handlerMemory;
+    // Parser of the request being read; a fresh one per request, dropped once answered.
     std::optional<boost::beast::http::request_parser<boost::beast::http::string_body>> m_parser;
     SessionContext& m_context;
     ConnectionSlots::Entry m_slot;
     // Peer address as logged.
-    std::string m_peer;
+    std::array<char, 64> m_peer{};
+    std::size_t m_peerLength = 0;
     // Request line of the request being answered, as logged.
     std::string m_requestLine;
     // HEAD: the answer carries no body.
     bool m_headOnly = false;
     // Requests answered.
     std::size_t m_served = 0;
-    // The answer being written; kept until it is sent.
-    std::shared_ptr<void> m_response;
+    // Status line and header block of the answer being written.
+    std::array<char, 512> m_head{};
+    std::size_t m_headLength = 0;
+    // Body bytes of the answer before the page tail; kept until it is sent.
+    std::string m_front;
     // A page whose tail is still to be sent after the answer's head and front, and how much
     // of that tail has gone.
     std::shared_ptr<const CachedPage> m_tail;
@@ -110,8 +145,9 @@ private:
     int m_status = 0;
     // Bytes drained while closing.
     std::size_t m_drained = 0;
-    // Where drained bytes go; made only when closing.
-    std::unique_ptr<char[]> m_drainBuffer;
+    // Received bytes not yet parsed; may hold pipelined requests. Last, so that its unused
+    // pages are never touched.
+    boost::beast::flat_static_buffer<kReadBufferBytes> m_buffer;
 };
 
 }  // namespace zonarium

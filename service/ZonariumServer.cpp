@@ -7,13 +7,14 @@
 
 #include <sys/resource.h>
 
+#include <boost/asio/executor_work_guard.hpp>
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/steady_timer.hpp>
-#include <boost/asio/strand.hpp>
 
 #include <algorithm>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -58,15 +59,18 @@ struct ZonariumServer::Front {
                           log(accessLogLine(peer, clock(), requestLine, status, bodyBytes));
                       }
                   },
-                  ConnectionSlots(connectionCapacity(options.maxConnections))},
-          io(std::make_unique<net::io_context>(std::max(1, options.threads))) {}
+                  ConnectionSlots(connectionCapacity(options.maxConnections))} {
+        for (int i = 0; i < std::max(1, options.threads); ++i) {
+            loops.push_back(std::make_unique<net::io_context>(1));
+        }
+    }
 
     // Accepts the next connection.
     void accept();
     void onAccept(boost::system::error_code ec, tcp::socket socket);
     // The answer to a GET or HEAD of `target`.
     Reply route(std::string_view target);
-    // Stops the event loop if it still exists.
+    // Stops the event loops if they still exist.
     void stop();
 
     // The places served; not owned.
@@ -74,23 +78,27 @@ struct ZonariumServer::Front {
     Clock clock;
     LogSink log;
     PageCache cache;
-    // What every session shares; declared before `io`, whose end destroys the sessions.
+    // What every session shares; declared before `loops`, whose end destroys the sessions.
     SessionContext context;
-    // Guards `io` against stop() while run() ends.
+    // Guards `loops` against stop() while run() ends.
     std::mutex ioMutex;
-    // The event loop; null once run() has ended.
-    std::unique_ptr<net::io_context> io;
-    // The listening socket; empty before bind.
+    // One event loop per thread, each running alone, so that a connection's work needs no
+    // locking; the first also accepts. Empty once run() has ended.
+    std::vector<std::unique_ptr<net::io_context>> loops;
+    // Loop that gets the next connection; used by the accepting loop only.
+    std::size_t nextLoop = 0;
+    // The listening socket, on the first loop; empty before bind.
     std::optional<tcp::acceptor> acceptor;
     // Paces accepting after an accept failure.
     std::optional<net::steady_timer> acceptRetry;
 };
 
 void ZonariumServer::Front::accept() {
-    acceptor->async_accept(net::make_strand(*io),
-                           [this](boost::system::error_code ec, tcp::socket socket) {
-                               onAccept(ec, std::move(socket));
-                           });
+    net::io_context& loop = *loops[nextLoop];
+    nextLoop = (nextLoop + 1) % loops.size();
+    acceptor->async_accept(loop, [this](boost::system::error_code ec, tcp::socket socket) {
+        onAccept(ec, std::move(socket));
+    });
 }
 
 void ZonariumServer::Front::onAccept(boost::system::error_code ec, tcp::socket socket) {
@@ -116,7 +124,13 @@ void ZonariumServer::Front::onAccept(boost::system::error_code ec, tcp::socket s
         if (evicted) {
             evicted->close();
         }
-        std::make_shared<HttpSession>(std::move(socket), context)->start();
+        try {
+            HttpSession::create(std::move(socket), context)->start();
+        } catch (const std::bad_alloc&) {
+            // Out of memory: the connection closes unanswered.
+            ConnectionSlots::Entry unused;
+            context.slots.release(unused);
+        }
     }
     accept();
 }
@@ -147,8 +161,8 @@ Reply ZonariumServer::Front::route(std::string_view target) {
 
 void ZonariumServer::Front::stop() {
     const std::lock_guard lock(ioMutex);
-    if (io) {
-        io->stop();
+    for (const auto& loop : loops) {
+        loop->stop();
     }
 }
 
@@ -161,17 +175,17 @@ ZonariumServer::~ZonariumServer() {
 }
 
 bool ZonariumServer::bind(const std::string& host, int port) {
-    if (!m_front->io || port < 0 || port > 65535) {
+    if (m_front->loops.empty() || port < 0 || port > 65535) {
         return false;
     }
     boost::system::error_code ec;
-    tcp::resolver resolver(*m_front->io);
+    tcp::resolver resolver(*m_front->loops.front());
     const auto endpoints = resolver.resolve(
         host, std::to_string(port), tcp::resolver::passive | tcp::resolver::numeric_service, ec);
     if (ec || endpoints.empty()) {
         return false;
     }
-    tcp::acceptor acceptor(*m_front->io);
+    tcp::acceptor acceptor(*m_front->loops.front());
     const tcp::endpoint endpoint = *endpoints.begin();
     acceptor.open(endpoint.protocol(), ec);
     if (!ec) {
@@ -193,29 +207,36 @@ bool ZonariumServer::bind(const std::string& host, int port) {
 
 bool ZonariumServer::run() {
     Front& front = *m_front;
-    if (!front.io || !front.acceptor) {
+    if (front.loops.empty() || !front.acceptor) {
         return false;
     }
-    front.acceptRetry.emplace(*front.io);
+    front.acceptRetry.emplace(*front.loops.front());
     front.accept();
-    std::vector<std::thread> workers;
-    for (int i = 1; i < std::max(1, front.context.options.threads); ++i) {
-        workers.emplace_back([&front] { front.io->run(); });
+    std::vector<net::executor_work_guard<net::io_context::executor_type>> busy;
+    for (const auto& loop : front.loops) {
+        busy.push_back(net::make_work_guard(*loop));
     }
-    front.io->run();
+    std::vector<std::thread> workers;
+    for (std::size_t i = 1; i < front.loops.size(); ++i) {
+        workers.emplace_back([&front, i] { front.loops[i]->run(); });
+    }
+    front.loops.front()->run();
+    front.stop();
     for (std::thread& worker : workers) {
         worker.join();
     }
-    // Destroying the loop destroys every pending operation and with it every session, which
+    busy.clear();
+    // Destroying the loops destroys every pending operation and with it every session, which
     // closes its connection.
     front.acceptRetry.reset();
     front.acceptor.reset();
-    std::unique_ptr<net::io_context> io;
+    std::vector<std::unique_ptr<net::io_context>> loops;
     {
         const std::lock_guard lock(front.ioMutex);
-        io = std::move(front.io);
+        loops = std::move(front.loops);
+        front.loops.clear();
     }
-    io.reset();
+    loops.clear();
     return true;
 }
 

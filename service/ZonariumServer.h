@@ -3,19 +3,22 @@
 #include "CityTable.h"
 #include "LocalTime.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstddef>
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <thread>
 
 namespace zonarium {
 
 // Settings of the HTTP front.
 struct ServerOptions {
-    // Threads running the front's event loop. No thread is held by a waiting connection.
-    int threads = 8;
+    // Threads serving connections, each with an event loop of its own; one per processor by
+    // default. No thread is held by a waiting connection.
+    int threads = static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
     // Open connections at most (further capped by the descriptor limit); beyond it the
     // connection waiting longest for a request is closed to make room.
     std::size_t maxConnections = 4096;

@@ -28,8 +28,8 @@ constexpr const char* kUsage =
     "\n"
     "  --listen ADDR:PORT  address to listen on (default 127.0.0.1:80; port 0 picks a\n"
     "                      free one; IPv6 as [ADDR]:PORT)\n"
-    "  --threads N         threads serving connections (default 8); idle and slow\n"
-    "                      connections hold no thread\n"
+    "  --threads N         threads serving connections (default: one per processor);\n"
+    "                      idle and slow connections hold no thread\n"
     "  --max-connections N open connections at most (default 4096, and the descriptor\n"
     "                      limit); beyond it the one waiting longest is closed\n"
     "  --data FILE         places file (default: " ZONARIUM_RELATIVE_PLACES_FILE
