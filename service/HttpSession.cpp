@@ -51,7 +51,7 @@ public:
         return *this;
     }
     HeadWriter& operator<<(std::uint64_t value) {
-        std::array<char, 24> digits;
+        std::array<char, 24> digits{};
         const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), value).ptr;
         return *this << std::string_view(digits.data(),
                                          static_cast<std::size_t>(end - digits.data()));
