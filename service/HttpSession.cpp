@@ -5,7 +5,6 @@
 #include <boost/asio/write.hpp>
 #include <boost/beast/http/error.hpp>
 #include <boost/beast/http/read.hpp>
-#include <boost/beast/http/status.hpp>
 
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -14,7 +13,6 @@
 
 #include <array>
 #include <cerrno>
-#include <charconv>
 #include <cstring>
 #include <utility>
 
@@ -36,36 +34,6 @@ constexpr std::chrono::seconds kClosingGrace{1};
 // Bytes a closing connection may still send before it is cut off.
 constexpr std::size_t kClosingDrainBytes = 1 << 20;
 
-// Writes an answer's status line and header block into fixed memory.
-class HeadWriter {
-public:
-    explicit HeadWriter(std::array<char, 512>& head) : m_head(head) {}
-
-    HeadWriter& operator<<(std::string_view text) {
-        if (text.size() > m_head.size() - m_length) {
-            m_overflow = true;
-        } else {
-            std::memcpy(m_head.data() + m_length, text.data(), text.size());
-            m_length += text.size();
-        }
-        return *this;
-    }
-    HeadWriter& operator<<(std::uint64_t value) {
-        std::array<char, 24> digits{};
-        const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), value).ptr;
-        return *this << std::string_view(digits.data(),
-                                         static_cast<std::size_t>(end - digits.data()));
-    }
-
-    // Bytes written; 0 when the head did not fit.
-    std::size_t length() const { return m_overflow ? 0 : m_length; }
-
-private:
-    std::array<char, 512>& m_head;
-    std::size_t m_length = 0;
-    bool m_overflow = false;
-};
-
 std::string_view view(beast::string_view text) {
     return {text.data(), text.size()};
 }
@@ -84,20 +52,6 @@ std::size_t headerBlockSize(const http::fields& fields) {
 }
 
 }  // namespace
-
-Reply errorReply(int status, std::string_view reason) {
-    Reply reply;
-    reply.status = status;
-    reply.front = "<HTML><HEAD><TITLE>Zonarium</TITLE></HEAD><BODY>\n<H3>";
-    reply.front += std::to_string(status);
-    reply.front += ' ';
-    const auto phrase = http::obsolete_reason(static_cast<http::status>(status));
-    reply.front.append(phrase.data(), phrase.size());
-    reply.front += "</H3>\n<P>";
-    reply.front += reason;
-    reply.front += "</P>\n</BODY></HTML>\n";
-    return reply;
-}
 
 std::shared_ptr<HttpSession> HttpSession::create(tcp::socket&& socket, SessionContext& context) {
     return std::allocate_shared<HttpSession>(PageAllocator<HttpSession>(), std::move(socket),
@@ -301,33 +255,15 @@ void HttpSession::send(Reply reply, bool ends) {
     const ServerOptions& options = m_context.options;
     m_status = reply.status;
     m_bodyBytes = reply.front.size() + (reply.parts ? reply.parts->tail.size() : 0);
-    const bool http10 = m_parser->get().version() < 11;
 
-    HeadWriter head(m_head);
-    head << "HTTP/1.1 " << static_cast<std::uint64_t>(reply.status) << " "
-         << view(http::obsolete_reason(static_cast<http::status>(reply.status)))
-         << "\r\nContent-Type: " << kPageContentType << "\r\n";
-    if (reply.status == 200) {
-        head << "Cache-Control: no-store\r\n";
-    }
-    if (reply.status == 405) {
-        head << "Allow: GET, HEAD\r\n";
-    }
-    head << "Content-Length: " << m_bodyBytes << "\r\n";
-    if (ends) {
-        head << "Connection: close\r\n";
-    } else {
-        if (http10) {
-            // An HTTP/1.0 client keeps the connection only when told so.
-            head << "Connection: keep-alive\r\n";
-        }
-        const auto seconds = static_cast<std::uint64_t>(
-            std::chrono::ceil<std::chrono::seconds>(options.keepAliveTimeout).count());
-        head << "Keep-Alive: timeout=" << seconds
-             << ", max=" << static_cast<std::uint64_t>(options.keepAliveMaxRequests) << "\r\n";
-    }
-    head << "\r\n";
-    m_headLength = head.length();
+    ReplyHeadFields fields;
+    fields.status = reply.status;
+    fields.contentLength = m_bodyBytes;
+    fields.closes = ends;
+    fields.http10 = m_parser->get().version() < 11;
+    fields.keepAliveTimeout = options.keepAliveTimeout;
+    fields.keepAliveMaxRequests = options.keepAliveMaxRequests;
+    m_headLength = writeReplyHead(m_head, fields);
     if (m_headLength == 0) {
         // Cannot happen with the fields above; a cut head would be worse than none.
         finish();

@@ -3,9 +3,9 @@
 #include "ConnectionSlots.h"
 #include "Page.h"
 #include "PageCache.h"
-#include "ZonariumServer.h"
-
+#include "Reply.h"
 #include "SessionMemory.h"
+#include "ZonariumServer.h"
 
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/steady_timer.hpp>
@@ -24,19 +24,6 @@
 #include <string_view>
 
 namespace zonarium {
-
-// An answer before it is written: status, and a body of `front` followed by the tail of
-// `parts` when given, so a cached page goes out without being copied.
-struct Reply {
-    int status = 200;
-    // Body bytes sent first, owned by the reply.
-    std::string front;
-    // Cached page whose tail follows `front`; may be null.
-    std::shared_ptr<const CachedPage> parts;
-};
-
-// A short page naming `status` and `reason`.
-Reply errorReply(int status, std::string_view reason);
 
 // What a session needs of its server; outlives every session.
 struct SessionContext {
