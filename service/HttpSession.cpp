@@ -132,12 +132,14 @@ void HttpSession::awaitRequest() {
     m_parser.emplace();
     m_parser->header_limit(static_cast<std::uint32_t>(options.maxHeadBytes));
     m_parser->body_limit(options.maxBodyBytes);
+    // Waiting for a request, also when one has begun already: the waiting longest may be
+    // closed to make room.
+    m_context.slots.startWaiting(m_slot, this);
     if (m_buffer.size() > 0) {
         // A pipelined request has begun already.
         onFirstBytes({}, 0);
         return;
     }
-    m_context.slots.startWaiting(m_slot, this);
     setDeadline(m_served == 0 ? options.ioTimeout : options.keepAliveTimeout);
     m_socket.async_read_some(
         m_buffer.prepare(kFirstReadBytes),

@@ -40,8 +40,8 @@ struct SessionContext {
 // One client connection: reads a request head under a deadline and the parser's limits,
 // discards a small body, writes the answer and waits for the next request or closes. Runs on
 // one single-threaded event loop. Owned by its own pending operations; the connection closes
-// when the last one ends. Lives on pages of its own (see create()), and its operations take
-// their memory from inside it.
+// when the last one ends. Lives on pages of its own (see create()), and its reads, writes and
+// deadline waits take their memory from inside it.
 class HttpSession : public std::enable_shared_from_this<HttpSession> {
 public:
     // Bytes of request read ahead at most; a head must fit, with room for what follows it.

@@ -1,6 +1,11 @@
 #pragma once
 
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define HORALUX_ASAN_FEATURE 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(HORALUX_ASAN_FEATURE)
 #define HORALUX_ASAN 1
 #include <sanitizer/asan_interface.h>
 #else
@@ -9,6 +14,7 @@
 
 #include <array>
 #include <cstddef>
+#include <limits>
 #include <new>
 #include <utility>
 
@@ -32,7 +38,13 @@ struct PageAllocator {
     template <class U>
     PageAllocator(const PageAllocator<U>&) noexcept {}
 
-    T* allocate(std::size_t n) { return static_cast<T*>(mapPages(n * sizeof(T))); }
+    T* allocate(std::size_t n) {
+        static_assert(alignof(T) <= 4096, "pages are aligned to 4096 bytes at least");
+        if (n > std::numeric_limits<std::size_t>::max() / sizeof(T)) {
+            throw std::bad_alloc();
+        }
+        return static_cast<T*>(mapPages(n * sizeof(T)));
+    }
     void deallocate(T* p, std::size_t n) noexcept { unmapPages(p, n * sizeof(T)); }
 
     template <class U>
@@ -124,7 +136,13 @@ struct HandlerAllocator {
     template <class U>
     HandlerAllocator(const HandlerAllocator<U>& other) noexcept : memory(other.memory) {}
 
-    T* allocate(std::size_t n) { return static_cast<T*>(memory->allocate(n * sizeof(T))); }
+    T* allocate(std::size_t n) {
+        static_assert(alignof(T) <= alignof(std::max_align_t), "slots are aligned to that");
+        if (n > std::numeric_limits<std::size_t>::max() / sizeof(T)) {
+            throw std::bad_alloc();
+        }
+        return static_cast<T*>(memory->allocate(n * sizeof(T)));
+    }
     void deallocate(T* p, std::size_t) noexcept { memory->deallocate(p); }
 
     template <class U>

@@ -124,12 +124,16 @@ void ZonariumServer::Front::onAccept(boost::system::error_code ec, tcp::socket s
         if (evicted) {
             evicted->close();
         }
+        std::shared_ptr<HttpSession> session;
         try {
-            HttpSession::create(std::move(socket), context)->start();
+            session = HttpSession::create(std::move(socket), context);
         } catch (const std::bad_alloc&) {
-            // Out of memory: the connection closes unanswered.
+            // Out of memory: the connection closes unanswered and gives its place back.
             ConnectionSlots::Entry unused;
             context.slots.release(unused);
+        }
+        if (session) {
+            session->start();
         }
     }
     accept();

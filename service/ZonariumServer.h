@@ -37,7 +37,8 @@ struct ServerOptions {
     // Largest accepted header block (names, values, separators), bytes; larger gets 431.
     std::size_t maxHeaderBytes = 8192;
     // Largest request head read at all (request line and header block), bytes; a head not
-    // ended within it gets 414 when its request line has no end there, else 431.
+    // ended within it gets 414 when its request line has no end there, else 431. At most
+    // 24 KiB, the memory a connection reads into, take effect.
     std::size_t maxHeadBytes = 16384;
     // Largest request body read (and discarded) before a GET or HEAD is answered, bytes;
     // larger gets 413.

@@ -83,6 +83,7 @@ TEST_F(ServerTest, ServesThePageWithTheIdentifierEchoed) {
     const auto head = client().Head("/cgi-bin/wt.cgi?cnt=604218&ID=Abc123xyZ&land=76");
     ASSERT_TRUE(head);
     EXPECT_EQ(head->status, 200);
+    EXPECT_EQ(head->get_header_value("Content-Length"), std::to_string(reply->body.size()));
     EXPECT_TRUE(head->body.empty());
 }
 
@@ -296,22 +297,26 @@ TEST_F(ServerTest, WaitingConnectionsHoldNoWorker) {
 }
 
 // Beyond the connection limit the connection waiting longest is closed, and the new one
-// served.
+// served; a connection whose next request has begun (pipelined) is waiting too.
 TEST_F(ServerTest, ClosesTheLongestWaitingBeyondTheLimit) {
     ServerOptions options;
     options.maxConnections = 4;
     options.ioTimeout = std::chrono::hours{1};
+    options.headTimeout = std::chrono::hours{1};
     options.keepAliveTimeout = std::chrono::hours{1};
     start(options);
-    std::vector<std::unique_ptr<RawConnection>> idle;
-    for (int i = 0; i < 6; ++i) {
-        idle.push_back(std::make_unique<RawConnection>(m_server->port()));
-        ASSERT_TRUE(idle.back()->connected());
+    std::vector<std::unique_ptr<RawConnection>> waiting;
+    waiting.push_back(std::make_unique<RawConnection>(m_server->port()));
+    ASSERT_TRUE(waiting.back()->send("GET /cgi-bin/wt.cgi?land=76 HTTP/1.1\r\nHost: x\r\n\r\nG"));
+    EXPECT_EQ(waiting.back()->readResponse().rfind("HTTP/1.1 200 OK\r\n", 0), 0u);
+    for (int i = 0; i < 5; ++i) {
+        waiting.push_back(std::make_unique<RawConnection>(m_server->port()));
+        ASSERT_TRUE(waiting.back()->connected());
     }
-    // Seven connections for four places: the three opened first are closed.
+    // Seven connections for four places: the three waiting longest are closed.
     EXPECT_EQ(status("/cgi-bin/wt.cgi?land=76"), 200);
     for (int i = 0; i < 3; ++i) {
-        EXPECT_TRUE(idle[static_cast<std::size_t>(i)]->closesSilently()) << i;
+        EXPECT_TRUE(waiting[static_cast<std::size_t>(i)]->closesSilently()) << i;
     }
 }
 
