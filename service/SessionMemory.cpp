@@ -78,7 +78,7 @@ void* mapPages(std::size_t bytes) {
 void unmapPages(void* memory, std::size_t bytes) noexcept {
     bytes = wholePages(bytes);
 #if HORALUX_ASAN
-    ::operator delete(memory, bytes);
+    ::operator delete(memory);
     return;
 #endif
     if (!recentMappings().keep(memory, bytes)) {
