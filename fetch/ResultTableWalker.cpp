@@ -2,6 +2,8 @@
 
 #include <pugixml.hpp>
 
+#include <algorithm>
+
 #include "ResultRow.h"
 
 namespace horalux {
@@ -93,6 +95,9 @@ struct ResultTableWalker::Impl {
 };
 
 ResultTableWalker::ResultTableWalker(std::string_view xml) : m_impl(std::make_unique<Impl>()) {
+    if (static_cast<std::size_t>(std::count(xml.begin(), xml.end(), '<')) > kMaxMarkup) {
+        return;
+    }
     const pugi::xml_parse_result result = m_impl->doc.load_buffer(
         xml.data(), xml.size(), pugi::parse_default | pugi::parse_declaration,
         pugi::encoding_latin1);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -16,9 +17,10 @@ namespace horalux {
 // named exactly "TR" give a line, from the texts of the row's child nodes 0 (city, cut to
 // its first 25 characters), 1 (local time), 3 (sunrise) and 4 (sunset). A missing cell
 // reads as empty text. Whitespace-only text between elements is not a node. A text that
-// does not load as XML, or has no second top-level node, gives no lines. Texts are byte
-// strings, one byte per ISO-8859-1 character; a character reference beyond that range
-// reads as '?'. Cost is linear in the length of the text.
+// does not load as XML, has more than kMaxMarkup '<' characters, or has no second top-level
+// node, gives no lines. Texts are byte strings, one byte per ISO-8859-1 character; a
+// character reference beyond that range reads as '?'. Cost is linear in the length of the
+// text.
 class ResultTableWalker {
 public:
     // What one step of the walk did.
@@ -27,6 +29,11 @@ public:
         Passed,  // a node that is not a "TR" row was passed over
         Done     // no node is left
     };
+
+    // Most '<' characters a loaded text may hold. The loaded document takes tens of bytes a
+    // node, so a table of empty elements would otherwise take twenty times its size; a
+    // country's real table holds a few percent of this.
+    static constexpr std::size_t kMaxMarkup = std::size_t{1} << 18;
 
     // Loads the document text; never throws for any input.
     explicit ResultTableWalker(std::string_view xml);

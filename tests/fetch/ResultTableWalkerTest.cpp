@@ -64,6 +64,15 @@ TEST(ResultTableWalkerTest, NoLines) {
     EXPECT_FALSE(broken.next(line));
     EXPECT_TRUE(ResultLines("").empty());
     EXPECT_TRUE(ResultLines("<TABLE><TR>").empty());
+
+    // A flood of empty elements is not loaded at all, rather than taking many times its size.
+    std::string flood;
+    for (std::size_t i = 0; i < ResultTableWalker::kMaxMarkup; ++i) {
+        flood += "<B/>";
+    }
+    ResultTableWalker tooMuch(
+        ToResultXml("<TABLE>\n" + kHeadRow + "<TR><TD>" + flood + "</TD></TR></TABLE>"));
+    EXPECT_FALSE(tooMuch.loaded());
 }
 
 // Only elements named exactly "TR" give a line; each node is one step, so the caller can
