@@ -15,6 +15,7 @@ std::size_t wholePages(std::size_t bytes) {
     return (bytes + page - 1) / page * page;
 }
 
+#if !HORALUX_ASAN
 // Mappings given back lately, kept for the next ones of their size so that connections
 // opened and closed in quick turns cost no system calls; few, so that little stays
 // resident after a burst.
@@ -55,6 +56,7 @@ RecentMappings& recentMappings() {
     static RecentMappings mappings;
     return mappings;
 }
+#endif
 
 }  // namespace
 
@@ -63,7 +65,7 @@ void* mapPages(std::size_t bytes) {
 #if HORALUX_ASAN
     // On the heap, where the address sanitizer sees a session used after its end.
     return ::operator new(bytes);
-#endif
+#else
     if (void* const kept = recentMappings().take(bytes)) {
         return kept;
     }
@@ -73,17 +75,18 @@ void* mapPages(std::size_t bytes) {
         throw std::bad_alloc();
     }
     return memory;
+#endif
 }
 
-void unmapPages(void* memory, std::size_t bytes) noexcept {
-    bytes = wholePages(bytes);
+void unmapPages(void* memory, [[maybe_unused]] std::size_t bytes) noexcept {
 #if HORALUX_ASAN
     ::operator delete(memory);
-    return;
-#endif
+#else
+    bytes = wholePages(bytes);
     if (!recentMappings().keep(memory, bytes)) {
         ::munmap(memory, bytes);
     }
+#endif
 }
 
 }  // namespace zonarium

@@ -18,6 +18,14 @@ namespace {
 using test::FakeDesktop;
 using test::FakeRegistry;
 
+// The child widget called `name`, which must exist.
+template <typename T>
+T* namedChild(QObject& parent, const char* name) {
+    T* found = parent.findChild<T*>(name);
+    EXPECT_NE(found, nullptr) << name;
+    return found;
+}
+
 QIcon someIcon() {
     QPixmap pixmap(16, 16);
     pixmap.fill(Qt::red);
@@ -28,9 +36,7 @@ class AboutBoxTest : public ::testing::Test {
 protected:
     template <typename T>
     T* child(const char* name) {
-        T* found = about.findChild<T*>(name);
-        EXPECT_NE(found, nullptr) << name;
-        return found;
+        return namedChild<T>(about, name);
     }
 
     FakeRegistry registry;
@@ -146,9 +152,7 @@ class ConnectDialogTest : public ::testing::Test {
 protected:
     template <typename T>
     T* child(const char* name) {
-        T* found = dialog.findChild<T*>(name);
-        EXPECT_NE(found, nullptr) << name;
-        return found;
+        return namedChild<T>(dialog, name);
     }
 
     FrmConnectState state;
