@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Countries.h"
+
 #include <array>
 #include <string>
 #include <string_view>
@@ -12,9 +14,9 @@ class time_zone;
 
 namespace zonarium {
 
-// Lowest and highest country code the client sends as `land`.
-inline constexpr int kFirstLand = 1;
-inline constexpr int kLastLand = 236;
+// Lowest and highest country code the client sends as `land` (data/countries.tsv).
+inline constexpr int kFirstLand = horalux::countries::kFirstCode;
+inline constexpr int kLastLand = horalux::countries::kLastCode;
 
 // One listed city or town.
 struct Place {
