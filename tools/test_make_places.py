@@ -37,21 +37,22 @@ def make_zoneinfo(root, tabs, zones, links=()):
         os.symlink(os.path.join(root, target), os.path.join(root, name))
 
 
-def place(name, province="", lat=0.0, lon=0.0, land=1, pop=0.0):
-    return mp.Place(land, "XX", name, province, lat, lon, "Etc/UTC", pop, "base")
+def place(name, province="", lat=0.0, lon=0.0, land=1, pop=0, district="", zone="Etc/UTC"):
+    return mp.Place(land, "XX", name, province, district, lat, lon, zone, pop, 9, "geonames")
 
 
 class TextTest(unittest.TestCase):
-    # Latin-1 letters stay, others become ASCII, unknown ones stop the build.
-    def test_transliteration(self):
-        self.assertEqual(mp.to_latin1("Malmö Øst"), "Malmö Øst")
-        self.assertEqual(mp.to_latin1("Panevežys"), "Panevezys")
-        self.assertEqual(mp.to_latin1("Amundsen–Scott"), "Amundsen-Scott")
-        self.assertEqual(mp.to_latin1("St. John’s"), "St. John's")
-        self.assertEqual(mp.to_latin1("Łódź"), "Lódz")
-        self.assertEqual(mp.to_latin1("  a\tb  "), "a b")
-        with self.assertRaises(ValueError):
-            mp.to_latin1("北京")
+    # A name wholly in Latin-1 stays as written; any other is transliterated whole, so
+    # its Latin-1 letters lose their accents too; an answer that is not ASCII stops the build.
+    def test_latin1_name(self):
+        table = {"Łódź": "Lodz", "Shibirghān": "Shibirghan", "北京": "", "Ħal": "Ħal"}
+        self.assertEqual(mp.latin1_name("Malmö  Øst\u00a0", table.get), "Malmö Øst")
+        self.assertEqual(mp.latin1_name("São\u00adPaulo", table.get), "SãoPaulo")
+        self.assertEqual(mp.latin1_name("Łódź", table.get), "Lodz")
+        self.assertEqual(mp.latin1_name("Shibirghān", table.get), "Shibirghan")
+        for bad in ("北京", "Ħal"):
+            with self.assertRaises(ValueError):
+                mp.latin1_name(bad, table.get)
 
     # Folding lowers ASCII and Latin-1 capitals only; the multiplication sign stays.
     def test_fold(self):
@@ -77,41 +78,55 @@ class TextTest(unittest.TestCase):
 
 
 class NamesTest(unittest.TestCase):
-    # Repeated names carry their province; unrepeated ones stay bare.
-    def test_province_suffix(self):
-        out = mp.disambiguate([place("Springfield", "Illinois"), place("Springfield", "Missouri"),
-                               place("Peoria", "Illinois")])
-        self.assertEqual(sorted(p.name for p in out),
-                         ["Peoria", "Springfield (Illinois)", "Springfield (Missouri)"])
+    # A repeated name carries its admin1 division; where that is shared, the admin2
+    # division too; where both are, the coordinates. Names alike but for accents repeat.
+    def test_qualifiers(self):
+        stats = collections.Counter()
+        out = mp.disambiguate([
+            place("Springfield", "Illinois"), place("Springfield", "Missouri"),
+            place("Franklin", "Ohio", district="Warren County"),
+            place("Franklin", "Ohio", district="Franklin County"),
+            place("Franklin", "Ohio", 1.5, -2.25), place("FRANKLIN", "Ohio", -3.0, 4.0),
+            place("Wiwilí", "Jinotega"), place("Wiwili", "Nueva Segovia"),
+            place("Peoria", "Illinois")], stats)
+        self.assertEqual(sorted(p.name for p in out), [
+            "FRANKLIN (3.00S 4.00E, Ohio)", "Franklin (1.50N 2.25W, Ohio)",
+            "Franklin (Franklin County, Ohio)", "Franklin (Warren County, Ohio)", "Peoria",
+            "Springfield (Illinois)", "Springfield (Missouri)", "Wiwili (Nueva Segovia)",
+            "Wiwilí (Jinotega)"])
+        self.assertEqual(stats, {"names qualified by admin1": 4, "names qualified by admin2": 2,
+                                 "names qualified by coordinates": 2})
 
-    # Case differences count as repeats; a shared or missing province falls back to coordinates.
-    def test_fallback_to_coordinates(self):
-        out = mp.disambiguate([place("Rio", "X", 1.5, -2.25), place("RIO", "X", -3.0, 4.0),
-                               place("rio", "", 5.0, 6.0)])
-        self.assertEqual(sorted(p.name for p in out),
-                         ["RIO (X, 3.00S 4.00E)", "Rio (X, 1.50N 2.25W)", "rio (5.00N 6.00E)"])
-
-    # A suffixed name never takes the name of another listed place.
+    # A qualified name never takes the name of another listed place; lands are separate.
     def test_suffix_avoids_existing_name(self):
         out = mp.disambiguate([place("Ada", "Ohio", 1, 1), place("Ada", "Utah", 2, 2),
-                               place("Ada (Ohio)", "", 3, 3)])
-        names = sorted(p.name for p in out)
-        self.assertEqual(len(set(names)), 3)
-        self.assertIn("Ada (Ohio)", names)
-        self.assertIn("Ada (Utah)", names)
+                               place("Ada (Ohio)", "", 3, 3), place("Ada", "Ohio", land=2)])
+        self.assertEqual(sorted(p.name for p in out),
+                         ["Ada", "Ada (1.00N 1.00E)", "Ada (Ohio)", "Ada (Utah)"])
 
-    # Places repeat only in their own land.
-    def test_lands_are_separate(self):
-        out = mp.disambiguate([place("Ada", "Ohio", land=1), place("Ada", "Utah", land=2)])
-        self.assertEqual(sorted(p.name for p in out), ["Ada", "Ada"])
-
-    # Close repeats of one place merge into the most populous; distant namesakes stay.
-    def test_merge_same_places(self):
-        kept, dropped = mp.merge_same_places([
-            place("Bandar", "L", -5.45, 105.30, pop=10), place("Bandar", "L", -5.43, 105.27, pop=20),
-            place("Bandar", "L", 5.0, 100.0, pop=5)])
-        self.assertEqual(dropped, 1)
-        self.assertEqual(sorted(p.pop for p in kept), [5, 20])
+    # Names alike in the shown bytes are shortened until they differ there: a qualified
+    # name keeps its qualifier, another its end; a name that is the shared part stays.
+    def test_shorten_alike(self):
+        names = ["San Francisco del Rincón (Guanajuato)", "San Francisco del Rincón (Jalisco)",
+                 "Santa María de los Ángeles", "Santa María de los Ángeles del Sur",
+                 "Sainte-Geneviève-des-Bois (Île-de-France)",
+                 "Sainte-Geneviève-des-Bois (Centre-Val de Loire)",
+                 "Haag (Politischer Bezirk Sankt Pölten, Lower Austria)",
+                 "Haag (Politischer Bezirk Amstetten, Lower Austria)", "Short"]
+        stats = collections.Counter()
+        out = [p.name for p in mp.shorten_alike([place(n) for n in names], stats)]
+        self.assertEqual(out, [
+            "San Francisco del.. (Guanajuato)", "San Francisco del.. (Jalisco)",
+            "Santa María de los Ángeles", "Santa María de los.. del Sur",
+            "Sainte-Geneviève-des.. (Île-de-France)",
+            "Sainte-Geneviève-des.. (Centre-Val de Loire)",
+            "Haag.. (Sankt Pölten, Lower Austria)", "Haag.. (Amstetten, Lower Austria)",
+            "Short"])
+        shown = [mp.fold(n.encode("latin-1"))[:mp.SHOWN_NAME] for n in out]
+        self.assertEqual(len(set(shown)), len(shown))
+        self.assertEqual(stats, {"names shortened": 7})
+        # Without a word to keep, the name is cut where the names part.
+        self.assertEqual(mp.shorten("Abcdefghijklmnopqrstuvwxyz1 (X)", 26), "Abcdefghijklmn..1 (X)")
 
 
 class TzdataTest(unittest.TestCase):
@@ -175,11 +190,6 @@ COUNTRY_ZONES = ("Europe/Vienna", "Europe/Berlin", "Europe/Zurich", "Africa/Casa
                  "America/Rio_Branco", "America/La_Paz")
 
 
-def base_row(iso, name, province, lat, lon, zone):
-    land = {iso: land for land, (_, isos) in mp.COUNTRIES.items() for iso in isos}[iso]
-    return mp.Place(land, iso, name, province, lat, lon, zone, 0.0, "base")
-
-
 class CountryZoneTest(unittest.TestCase):
     def setUp(self):
         self.dir = tempfile.TemporaryDirectory()
@@ -190,9 +200,6 @@ class CountryZoneTest(unittest.TestCase):
 
     def tearDown(self):
         self.dir.cleanup()
-
-    def correct(self, *rows):
-        return mp.correct_countries(list(rows), self.tz, self.iso_to_land, self.stats)
 
     # A shared zone1970.tab row counts for each of its countries, but only the first one gets
     # a place for it; links count as their target; a neighbour's zone does not count.
@@ -205,57 +212,37 @@ class CountryZoneTest(unittest.TestCase):
         self.assertTrue(self.tz.belongs("Europe/Berlin", ["AT", "DE"]))
         self.assertFalse(self.tz.belongs("Europe/Berlin", ["XK"]))
 
-    # A listed row moves with its new province; one that repeats a place already there is
-    # dropped, as is one whose country is not in the table.
-    def test_moves_and_drops(self):
-        passau = base_row("AT", "Passau", "Oberösterreich", 48.567, 13.4666, "Europe/Berlin")
-        out = self.correct(passau, base_row("AT", "Linz", "", 48.3, 14.3, "Europe/Vienna"))
-        moved = [p for p in out if p.name == "Passau"]
-        self.assertEqual([(p.iso, p.land, p.province, p.zone) for p in moved],
-                         [("DE", 42, "Bayern", "Europe/Berlin")])
-        self.assertEqual(self.stats, {"moved": 1})
-        self.stats.clear()
-        out = self.correct(passau, base_row("DE", "PASSAU", "Bayern", 48.57, 13.43, "Europe/Berlin"))
-        self.assertEqual([(p.iso, p.name) for p in out], [("DE", "PASSAU")])
-        self.assertEqual(self.stats, {"dropped": 1})
-        self.stats.clear()
-        with mock.patch.dict(mp.COUNTRY_FIXES, {("AT", "A", ""): None, ("AT", "B", ""): ("AQ", "")}):
-            out = self.correct(base_row("AT", "A", "", 48, 16, "Europe/Vienna"),
-                               base_row("AT", "B", "", 48, 16, "Europe/Vienna"))
-        self.assertEqual((out, self.stats), ([], {"dropped": 2}))
-
-    # Moroccan rows south of 27 deg 40 min N and west of 8 deg 40 min W go to Western Sahara.
-    def test_western_sahara(self):
-        out = self.correct(
-            base_row("MA", "Laayoune", "", 27.15, -13.2, "Africa/El_Aaiun"),
-            base_row("MA", "South", "", 27.66, -8.67, "Africa/Casablanca"),
-            base_row("MA", "Tarfaya", "", 27.94, -12.93, "Africa/Casablanca"),
-            base_row("MA", "East", "", 27.0, -8.6, "Africa/Casablanca"))
-        got = {p.name: (p.land, p.iso, p.zone) for p in out}
-        self.assertEqual(got["Laayoune"], (234, "EH", "Africa/El_Aaiun"))
-        self.assertEqual(got["South"], (234, "EH", "Africa/El_Aaiun"))
-        self.assertEqual(got["Tarfaya"], (126, "MA", "Africa/Casablanca"))
-        self.assertEqual(got["East"], (126, "MA", "Africa/Casablanca"))
-        self.assertEqual(self.stats, {"moved": 2, "moved to Western Sahara": 2})
-
-    # A listed correction applies to its province only; an unlisted foreign zone becomes the
-    # country's nearest tab zone; a correction to a foreign zone stops the build.
-    def test_rezone(self):
-        with mock.patch.dict(mp.ZONE_CORRECTIONS, {("BR", "Twin", "North"): "America/Rio_Branco"}):
-            out = self.correct(
-                base_row("BR", "Twin", "North", -10.8, -65.35, "America/Porto_Velho"),
-                base_row("BR", "Twin", "South", -10.9, -65.35, "America/Porto_Velho"),
-                base_row("BR", "Near Porto Velho", "", -9.0, -64.0, "America/La_Paz"),
-                base_row("BO", "Cobija", "Pando", -11.03, -68.73, "America/Rio_Branco"))
-        got = {(p.name, p.province): p.zone for p in out}
-        self.assertEqual(got, {("Twin", "North"): "America/Rio_Branco",
-                               ("Twin", "South"): "America/Porto_Velho",
-                               ("Near Porto Velho", ""): "America/Porto_Velho",
-                               ("Cobija", "Pando"): "America/La_Paz"})
-        self.assertEqual(self.stats, {"re-zoned": 3})
-        with mock.patch.dict(mp.ZONE_CORRECTIONS, {("BO", "X", ""): "America/Rio_Branco"}):
-            with self.assertRaises(SystemExit):
-                self.correct(base_row("BO", "X", "", -11, -68, "America/La_Paz"))
+    # GeoNames rows: left-out feature codes and countries outside the table are dropped;
+    # Moroccan rows inside Western Sahara move to it without their region; admin names
+    # come by code and, for admin2, from the nearest position row within 5 km.
+    def test_load_geonames(self):
+        rows = {
+            "places": [[1, "Laayoune", "MA", "PPLA", "14", 200000, 27.1536, -13.2033],
+                       [2, "Tarfaya", "MA", "PPL", "14", 5000, 27.9378, -12.9266],
+                       [3, "Köln", "DE", "PPLA2", "07", 1000000, 50.93333, 6.95],
+                       [4, "Köln-Ost", "DE", "PPLX", "07", 9000, 50.94, 6.98],
+                       [5, "McMurdo", "AQ", "PPL", "", 1000, -77.85, 166.67],
+                       [6, "Łódź", "PL", "PPLA", "74", 700000, 51.77058, 19.47395]],
+            "positions": [["DE", 50.95, 6.95, "07", "053"], ["DE", 50.93, 7.2, "07", "999"],
+                          ["MA", 27.15, -13.2, "14", "001"]],
+            "admin1": {"DE.07": "North Rhine-Westphalia", "MA.14": "Guelmim-Oued Noun",
+                       "PL.74": "Łódź Voivodeship"},
+            "admin2": {"DE.07.053": "Regierungsbezirk Köln", "DE.07.999": "Far"},
+            "ascii": {"Łódź": "Lodz", "Łódź Voivodeship": "Lodz Voivodeship"},
+        }
+        stats = collections.Counter()
+        out = mp.load_geonames(rows, self.iso_to_land, stats)
+        got = {p.name: (p.iso, p.land, p.province, p.district, p.lat, p.lon) for p in out}
+        self.assertEqual(got, {
+            "Laayoune": ("EH", 234, "", "", 27.1536, -13.2033),
+            "Tarfaya": ("MA", 126, "Guelmim-Oued Noun", "", 27.9378, -12.9266),
+            "Köln": ("DE", 42, "North Rhine-Westphalia", "Regierungsbezirk Köln", 50.9333, 6.95),
+            "Lodz": ("PL", 168, "Lodz Voivodeship", "", 51.7706, 19.4739)})
+        self.assertEqual(stats, {"rows left out by feature code": 1,
+                                 "rows of countries not in the table": 1,
+                                 "Moroccan rows moved to Western Sahara": 1,
+                                 "names transliterated": 1,
+                                 "places without an admin2 match": 2})
 
     # The output check rejects a zone of another country; a link to an own zone passes.
     def test_check_rejects_foreign_zone(self):
@@ -295,6 +282,11 @@ POSITION_ZONES = ("Asia/Shanghai", "Asia/Urumqi", "America/Ciudad_Juarez", "Amer
                   "America/Porto_Velho", "America/La_Paz", "Etc/GMT+5")
 
 
+def base_row(iso, name, lat, lon):
+    land = {iso: land for land, (_, isos) in mp.COUNTRIES.items() for iso in isos}[iso]
+    return mp.Place(land, iso, name, "", "", lat, lon, None, 0, 9, "geonames")
+
+
 class PositionTest(unittest.TestCase):
     def setUp(self):
         self.dir = tempfile.TemporaryDirectory()
@@ -319,18 +311,26 @@ class PositionTest(unittest.TestCase):
         self.assertIsNone(self.tz.polygon_zone(("Etc/GMT+5", "Mars/Base"), ["BR"], -10.8, -65.35))
         self.assertIsNone(self.tz.polygon_zone((), ["BR"], -10.8, -65.35))
 
-    # The polygons' zone replaces the base's and is reported; without an own-country
-    # answer the place keeps its zone and is reported apart.
-    def test_zone_by_position(self):
-        juarez = base_row("MX", "Ciudad Juárez", "Chihuahua", 31.6904, -106.49, "America/Ojinaga")
-        cobija = base_row("BO", "Cobija", "Pando", -11.03, -68.73, "America/La_Paz")
+    # The polygons' zone where they give one of the country's; the other places take the
+    # zone of the nearest place of their land that has one, or keep a tab zone of their own
+    # where their land has none.
+    def test_zone_by_position_and_fallback(self):
+        juarez = base_row("MX", "Ciudad Juárez", 31.6904, -106.49)
+        ojinaga = base_row("MX", "Ojinaga", 29.5667, -104.4167)
+        bank = base_row("MX", "Bank", 30.0, -104.6)
+        cobija = base_row("BO", "Cobija", -11.03, -68.73)._replace(zone="America/La_Paz")
         answers = {mp.point_key(31.6904, -106.49): ("America/Ciudad_Juarez",),
+                   mp.point_key(29.5667, -104.4167): ("America/Ojinaga",),
+                   mp.point_key(30.0, -104.6): ("America/Chicago",),
                    mp.point_key(-11.03, -68.73): ("America/Rio_Branco",)}
-        changes, unplaced = [], []
-        out = mp.zone_by_position([juarez, cobija], self.tz, answers, changes, unplaced)
-        self.assertEqual([p.zone for p in out], ["America/Ciudad_Juarez", "America/La_Paz"])
-        self.assertEqual(changes, [(juarez, "America/Ciudad_Juarez")])
-        self.assertEqual(unplaced, [cobija])
+        placed, unplaced = mp.zone_by_position([juarez, ojinaga, bank, cobija], self.tz, answers)
+        self.assertEqual([(p.name, p.zone) for p in placed],
+                         [("Ciudad Juárez", "America/Ciudad_Juarez"), ("Ojinaga", "America/Ojinaga")])
+        self.assertEqual([p.name for p in unplaced], ["Bank", "Cobija"])
+        fallen, sources = mp.nearest_zone_fallback(placed, unplaced, self.tz)
+        self.assertEqual([(p.name, p.zone) for p in fallen],
+                         [("Bank", "America/Ojinaga"), ("Cobija", "America/La_Paz")])
+        self.assertEqual([q and q.name for _, q in sources], ["Ojinaga", None])
 
     # The generator's own check rejects a zone the polygons contradict.
     def test_check_against_polygons(self):
@@ -340,45 +340,27 @@ class PositionTest(unittest.TestCase):
         self.assertTrue(any("not the polygons' Asia/Shanghai" in f for f in faults), faults)
 
 
-class ChangesTableTest(unittest.TestCase):
-    # The report's offsets come from the system tzdata, signed, in each season: Punta
-    # Arenas left Santiago's winter clock; Ciudad Juarez left Ojinaga's.
-    def test_changes_table(self):
-        juarez = base_row("MX", "Ciudad Juárez", "", 31.69, -106.49, "America/Ojinaga")
-        arenas = base_row("CL", "Punta Arenas", "", -53.17, -70.94, "America/Santiago")
-        table = mp.changes_table([(juarez, "America/Ciudad_Juarez"),
-                                  (arenas, "America/Punta_Arenas")], "/usr/share/zoneinfo")
-        lines = table.decode("utf-8").splitlines()
-        self.assertEqual(lines[0].split("\t")[4:], ["December before", "December after",
-                                                     "June before", "June after"])
-        self.assertEqual(lines[1:], [
-            "Chile\tPunta Arenas\tAmerica/Santiago\tAmerica/Punta_Arenas"
-            "\tUTC-03:00\tUTC-03:00\tUTC-04:00\tUTC-03:00",
-            "Mexico\tCiudad Juárez\tAmerica/Ojinaga\tAmerica/Ciudad_Juarez"
-            "\tUTC-06:00\tUTC-07:00\tUTC-05:00\tUTC-06:00"])
-
-
-def spelt(name, province, lat, lon, pop=0.0, source="base"):
-    return mp.Place(133, "MX", name, province, lat, lon, "America/Ciudad_Juarez", pop, source)
+def spelt(name, province, lat, lon, pop=0, source="geonames"):
+    return mp.Place(133, "MX", name, province, "", lat, lon, "America/Ciudad_Juarez", pop, 9, source)
 
 
 class SpellingTest(unittest.TestCase):
     # One place under two spellings a few km apart is listed once, under the accented
-    # spelling, with the data of the base row (before a tab zone's row) or the more
+    # spelling, with the data of the GeoNames row (before a tab zone's row) or the more
     # populous one.
     def test_two_spellings_merge(self):
         kept, merged = mp.merge_spellings([
             spelt("Ciudad Juarez", "Chihuahua (US border - west)", 31.7333, -106.4833,
                   source="tzdata-zone"),
-            spelt("Ciudad Juárez", "Chihuahua", 31.6904, -106.49, pop=1.5e6)])
+            spelt("Ciudad Juárez", "Chihuahua", 31.6904, -106.49, pop=1500000)])
         self.assertEqual([(p.name, p.lat, p.source) for p in kept],
-                         [("Ciudad Juárez", 31.6904, "base")])
+                         [("Ciudad Juárez", 31.6904, "geonames")])
         self.assertEqual(merged, [("Ciudad Juárez", "Ciudad Juarez")])
         kept, _ = mp.merge_spellings([spelt("Juárez", "N", 25.0, -100.0, pop=10),
                                       spelt("JUAREZ", "N", 25.02, -100.0, pop=900)])
         self.assertEqual([(p.name, p.lat, p.pop) for p in kept], [("Juárez", 25.02, 900)])
 
-    # Namesakes in two provinces of the base, or farther apart than a few km, stay.
+    # Namesakes in two admin1 divisions, or farther apart than a few km, stay.
     def test_distinct_places_stay(self):
         kept, merged = mp.merge_spellings([
             spelt("Kansas City", "Kansas", 39.1136, -94.6301),
@@ -403,8 +385,10 @@ class SpellingTest(unittest.TestCase):
 
 class CheckDataPositionTest(unittest.TestCase):
     # The committed-file check holds each place to the recorded polygons' zone (the nearest
-    # tab location winning an overlap, another country's zone ignored), to exactly one
-    # record row per place, and to one row per place under any spelling.
+    # tab location winning an overlap, another country's zone ignored), a place without
+    # an own polygon zone to its nearest zoned neighbour's zone (Across takes Ciudad
+    # Juárez's, right or wrong), to exactly one record row per place, and to one row per
+    # place under any spelling.
     def test_check_polygon_zones(self):
         places = [
             ("l1", 133, "Ciudad Juárez".encode("latin-1"), b"31.6904", b"-106.4900", "America/Ojinaga"),
@@ -413,6 +397,8 @@ class CheckDataPositionTest(unittest.TestCase):
             ("l4", 30, b"Guajara-Mirim", b"-10.8000", b"-65.3499", "America/Porto_Velho"),
             ("l5", 27, b"Cobija", b"-11.0300", b"-68.7300", "America/La_Paz"),
             ("l6", 133, b"Unrecorded", b"20.0000", b"-100.0000", "America/Ojinaga"),
+            ("l7", 133, b"Across", b"31.7000", b"-106.4000", "America/Ojinaga"),
+            ("l8", 133, b"Astray", b"31.7000", b"-106.4100", "America/Ciudad_Juarez"),
         ]
         record = {
             (133, "Ciudad Juárez".encode("latin-1"), b"31.6904", b"-106.4900"): ["America/Ciudad_Juarez"],
@@ -421,12 +407,15 @@ class CheckDataPositionTest(unittest.TestCase):
             (30, b"Guajara-Mirim", b"-10.8000", b"-65.3499"): ["America/La_Paz", "America/Porto_Velho"],
             (27, b"Cobija", b"-11.0300", b"-68.7300"): ["America/Porto_Velho", "Etc/GMT+5"],
             (27, b"Gone", b"-11.0000", b"-68.0000"): [],
+            (133, b"Across", b"31.7000", b"-106.4000"): ["America/Chicago"],
+            (133, b"Astray", b"31.7000", b"-106.4100"): [],
         }
         with tempfile.TemporaryDirectory() as root:
             make_zoneinfo(root, POSITION_TABS, POSITION_ZONES)
             faults = []
             cd.check_polygon_zones(root, places, record, faults)
-        self.assertEqual(sorted(f.split(":")[0] for f in faults), ["l1", "l3", "l6", "polygon-zones"])
+        self.assertEqual(sorted(f.split(":")[0] for f in faults),
+                         ["l1", "l3", "l6", "l8", "polygon-zones"])
         self.assertIn("Gone", [f for f in faults if f.startswith("polygon-zones")][0])
 
     def test_check_twice_listed(self):
