@@ -7,7 +7,6 @@ import importlib.util
 import os
 import tempfile
 import unittest
-from unittest import mock
 
 _HERE = os.path.dirname(os.path.abspath(__file__))
 
