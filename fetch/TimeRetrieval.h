@@ -76,7 +76,7 @@ public:
 private:
     Outcome fetch();
     Outcome fail(const std::string& text, int style);
-    Outcome list(const std::string& reply);
+    Outcome list(std::string reply);
     bool readReply(std::string& reply);
     // Lets the view's events run unless they ran less than kEventInterval ago; false once
     // the fetch has been abandoned.
