@@ -92,6 +92,8 @@ struct ResultTableWalker::Impl {
     bool loaded = false;
     // The table's child node to take next; empty when the walk is done.
     pugi::xml_node cursor;
+    // Lines given so far.
+    std::size_t lines = 0;
 };
 
 ResultTableWalker::ResultTableWalker(std::string_view xml) : m_impl(std::make_unique<Impl>()) {
@@ -118,7 +120,7 @@ bool ResultTableWalker::loaded() const {
 }
 
 ResultTableWalker::Step ResultTableWalker::step(std::string& line) {
-    if (!m_impl || !m_impl->cursor) {
+    if (!m_impl || !m_impl->cursor || m_impl->lines == kMaxLines) {
         return Step::Done;
     }
     const pugi::xml_node node = m_impl->cursor;
@@ -137,6 +139,7 @@ ResultTableWalker::Step ResultTableWalker::step(std::string& line) {
         city.resize(kCityCut);
     }
     line = FormatResultRow(city, nodeText(cells[1]), nodeText(cells[3]), nodeText(cells[4]));
+    ++m_impl->lines;
     return Step::Line;
 }
 

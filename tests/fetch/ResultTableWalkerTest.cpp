@@ -75,6 +75,25 @@ TEST(ResultTableWalkerTest, NoLines) {
     EXPECT_FALSE(tooMuch.loaded());
 }
 
+// A table half again as long as the largest country's is listed whole, while a table of
+// empty rows, which holds twelve times as many rows for its markup, is listed only up to
+// the lines a real table of that markup holds.
+TEST(ResultTableWalkerTest, LargeTablesAndTheLineBound) {
+    std::string rows;
+    for (int i = 0; i < 25000; ++i) {
+        rows += row("Town " + std::to_string(i), "Mon 07 Dec 2026 10:15 CST", "06:58", "17:31");
+    }
+    const std::vector<std::string> lines = linesOfPage(page(rows));
+    ASSERT_EQ(lines.size(), 25000U);
+    EXPECT_EQ(lines.back().substr(0, 10), "Town 24999");
+
+    std::string empty;
+    for (std::size_t i = 0; i < ResultTableWalker::kMaxLines + 10; ++i) {
+        empty += "<TR/>";
+    }
+    EXPECT_EQ(linesOfPage(page(empty)).size(), ResultTableWalker::kMaxLines);
+}
+
 // Only elements named exactly "TR" give a line; each node is one step, so the caller can
 // let events run between them.
 TEST(ResultTableWalkerTest, StepsOverOtherNodes) {
