@@ -128,6 +128,19 @@ TEST(ResultTableWalkerTest, Widths) {
     EXPECT_EQ(lines, expected);
 }
 
+// A cell of any length gives at most kMaxCellText characters of the line, also when its
+// text is split over nested elements.
+TEST(ResultTableWalkerTest, OverlongCellsAreCut) {
+    const std::size_t cut = ResultTableWalker::kMaxCellText;
+    const std::string longText(100000, 't');
+    const std::string half(cut / 2 + 1, 'r');
+    const std::vector<std::string> lines =
+        linesOfPage(page(row("A", longText, "<B>" + half + "</B><I>" + half + "</I>", "S")));
+    ASSERT_EQ(lines.size(), 1U);
+    EXPECT_EQ(lines[0],
+              FormatResultRow("A", longText.substr(0, cut), (half + half).substr(0, cut), "S"));
+}
+
 // Short rows read their missing cells as empty text; cell 2 is never read; cells beyond
 // the fifth are ignored.
 TEST(ResultTableWalkerTest, ShortAndLongRows) {
