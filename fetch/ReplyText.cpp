@@ -122,7 +122,7 @@ std::string ExtractServiceId(std::string_view reply) {
     // An identifier is ended by the '&' of the next query key; a link without one carries
     // no identifier, wherever it stands in the page.
     const std::size_t amp = reply.find('&', idStart);
-    if (amp == std::string_view::npos) {
+    if (amp == std::string_view::npos || amp - idStart > kMaxServiceIdLength) {
         return {};
     }
     return std::string(reply.substr(idStart, amp - idStart));

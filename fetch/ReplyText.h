@@ -9,10 +9,15 @@ namespace horalux {
 // per ISO-8859-1 character; positions and lengths count bytes. None of them throws or
 // reports an error: a missing marker gives the empty result described below.
 
+// Longest identifier taken from a reply: eight times the longest the service hands out (32),
+// so that a reply cannot have megabytes kept and sent back with every request.
+inline constexpr std::size_t kMaxServiceIdLength = 256;
+
 // The identifier carried by the first link back at the service: the characters after the
 // first '<A HREF="/cgi-bin/wt.cgi?ID=' (searched ignoring ASCII letter case) up to the next
 // '&'. Empty when the reply holds no such link, when the link is directly followed by '&',
-// and when no '&' follows it at all.
+// when no '&' follows it at all, and when the identifier would be longer than
+// kMaxServiceIdLength.
 std::string ExtractServiceId(std::string_view reply);
 
 // The result table: from just after the first heading line

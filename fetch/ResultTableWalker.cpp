@@ -12,12 +12,12 @@ namespace {
 // Count of characters of the city text that reach the result line.
 constexpr std::size_t kCityCut = kCityWidth;
 
-// Appends the UTF-8 text `utf8` to `out` as ISO-8859-1 bytes; a character beyond U+00FF,
-// and any malformed sequence, becomes '?'.
-void appendLatin1(std::string_view utf8, std::string& out) {
+// Appends the UTF-8 text `utf8` to `out` as ISO-8859-1 bytes, until `out` holds `limit`
+// bytes; a character beyond U+00FF, and any malformed sequence, becomes '?'.
+void appendLatin1(std::string_view utf8, std::string& out, std::size_t limit) {
     const std::size_t n = utf8.size();
     std::size_t i = 0;
-    while (i < n) {
+    while (i < n && out.size() < limit) {
         const auto lead = static_cast<unsigned char>(utf8[i]);
         if (lead < 0x80) {
             out.push_back(static_cast<char>(lead));
@@ -55,18 +55,19 @@ bool isText(pugi::xml_node node) {
     return node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata;
 }
 
-// The text of `node` and of every node inside it, concatenated, as ISO-8859-1 bytes. An
-// empty handle has empty text. Iterative, so any depth of nesting is safe.
-std::string nodeText(pugi::xml_node node) {
+// The first `limit` bytes of the text of `node` and of every node inside it, concatenated,
+// as ISO-8859-1 bytes. An empty handle has empty text. Iterative, so any depth of nesting
+// is safe.
+std::string nodeText(pugi::xml_node node, std::size_t limit) {
     std::string text;
     if (isText(node)) {
-        appendLatin1(node.value(), text);
+        appendLatin1(node.value(), text, limit);
         return text;
     }
     pugi::xml_node cur = node.first_child();
-    while (cur) {
+    while (cur && text.size() < limit) {
         if (isText(cur)) {
-            appendLatin1(cur.value(), text);
+            appendLatin1(cur.value(), text, limit);
         }
         if (pugi::xml_node child = cur.first_child()) {
             cur = child;
@@ -92,6 +93,8 @@ struct ResultTableWalker::Impl {
     bool loaded = false;
     // The table's child node to take next; empty when the walk is done.
     pugi::xml_node cursor;
+    // Lines given so far.
+    std::size_t lines = 0;
 };
 
 ResultTableWalker::ResultTableWalker(std::string_view xml) : m_impl(std::make_unique<Impl>()) {
@@ -118,7 +121,7 @@ bool ResultTableWalker::loaded() const {
 }
 
 ResultTableWalker::Step ResultTableWalker::step(std::string& line) {
-    if (!m_impl || !m_impl->cursor) {
+    if (!m_impl || !m_impl->cursor || m_impl->lines == kMaxLines) {
         return Step::Done;
     }
     const pugi::xml_node node = m_impl->cursor;
@@ -132,11 +135,9 @@ ResultTableWalker::Step ResultTableWalker::step(std::string& line) {
         slot = cell;
         cell = cell.next_sibling();
     }
-    std::string city = nodeText(cells[0]);
-    if (city.size() > kCityCut) {
-        city.resize(kCityCut);
-    }
-    line = FormatResultRow(city, nodeText(cells[1]), nodeText(cells[3]), nodeText(cells[4]));
+    line = FormatResultRow(nodeText(cells[0], kCityCut), nodeText(cells[1], kMaxCellText),
+                           nodeText(cells[3], kMaxCellText), nodeText(cells[4], kMaxCellText));
+    ++m_impl->lines;
     return Step::Line;
 }
 

@@ -96,6 +96,9 @@ TimeRetrieval::Outcome TimeRetrieval::fetch() {
     }
     m_view.fetchStarted();
 
+    // The last fetch's transfer holds its reply's buffers until its handles are closed.
+    closeAndClear(m_internet, m_state.RequestHandle);
+    closeAndClear(m_internet, m_state.ConnectHandle);
     m_state.ConnectHandle =
         m_internet.connect(m_state.SessionHandle, m_service.host, m_service.port);
     m_state.RequestHandle = m_internet.openRequest(
@@ -130,7 +133,7 @@ TimeRetrieval::Outcome TimeRetrieval::fetch() {
     if (reply.empty()) {
         return fail(kNotReachable, MessageStyle::kInformation);
     }
-    return list(reply);
+    return list(std::move(reply));
 }
 
 bool TimeRetrieval::readReply(std::string& reply) {
@@ -161,18 +164,24 @@ TimeRetrieval::Outcome TimeRetrieval::fail(const std::string& text, int style) {
     return Outcome::Failed;
 }
 
-TimeRetrieval::Outcome TimeRetrieval::list(const std::string& reply) {
+TimeRetrieval::Outcome TimeRetrieval::list(std::string reply) {
     if (m_state.ServiceId.empty()) {
         m_state.ServiceId = ExtractServiceId(reply);
         m_view.enableDisplay();
     }
+    // A reply may be megabytes long: each text is freed as soon as the next one is made
+    // from it, so no more than two are held at a time.
+    std::string table = CutResultTable(reply);
+    std::string().swap(reply);
     m_view.setStatus("Server found");
     m_view.setCountryHeading("Country Name :" + m_view.countryText());
     m_view.clearList();
     m_view.addListRow(HeaderRow());
-    const std::string table = CutResultTable(reply);
     m_view.setStatus("Parsing the data into Vexor-Horalux format");
-    ResultTableWalker walker(ToResultXml(table));
+    std::string xml = ToResultXml(table);
+    std::string().swap(table);
+    ResultTableWalker walker(xml);
+    std::string().swap(xml);
     std::string line;
     for (;;) {
         const ResultTableWalker::Step step = walker.step(line);

@@ -394,12 +394,19 @@ bool CurlInternet::readFile(InternetHandle request, char* buffer, std::size_t si
     r = findRequest(request);
     const std::size_t count = std::min(size, r->buffered());
     if (count == 0) {
+        std::string().swap(r->body);
         return r->result == CURLE_OK;
     }
     std::memcpy(buffer, r->body.data() + r->bodyOffset, count);
     r->bodyOffset += count;
     if (r->bodyOffset == r->body.size()) {
-        r->body.clear();
+        // Once the transfer is over, the buffer's memory goes too: the request may stay open
+        // for a long while after its body has been read.
+        if (r->finished) {
+            std::string().swap(r->body);
+        } else {
+            r->body.clear();
+        }
         r->bodyOffset = 0;
     } else if (r->bodyOffset >= kMaxBufferedBody / 2) {
         r->body.erase(0, r->bodyOffset);

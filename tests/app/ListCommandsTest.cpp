@@ -104,6 +104,44 @@ TEST_F(ListCommandsTest, CopyButtonsFollowTheListsSelectionAndFocus) {
     EXPECT_FALSE(copyAll->isEnabled());
 }
 
+// Typing the first letters of a town in the list selects the first row that starts with
+// them, letter case ignored; the letters typed one after another make one search, and the
+// list's own keys still move the selection from where the search left it.
+TEST_F(ListCommandsTest, TypingATownsFirstLettersSelectsIt) {
+    show();
+    // However slowly the test runs, the letters below count as one search.
+    const int interval = QApplication::keyboardInputInterval();
+    QApplication::setKeyboardInputInterval(60000);
+    window->clearList();
+    window->addListRow(HeaderRow());
+    for (const char* town : {"Aberdeen", "Springdale", "Springfield (Illinois)",
+                             "Springfield (Missouri)", "Tucson", "Tulsa"}) {
+        window->addListRow(FormatResultRow(town, "Mon 07 Dec 2026 10:15 CST", "06:58", "17:31"));
+    }
+    list()->setFocus();
+    list()->setCurrentRow(1);
+    QTest::keyClicks(list(), "spr");
+    EXPECT_EQ(list()->currentRow(), 2);
+    QTest::keyClicks(list(), "INGF");
+    EXPECT_EQ(list()->currentRow(), 3);
+    QTest::keyClick(list(), Qt::Key_Down);
+    EXPECT_EQ(list()->currentRow(), 4);
+    EXPECT_TRUE(child<QPushButton>("CmdCopy")->isEnabled());
+    QTest::keyClick(list(), Qt::Key_End);
+    EXPECT_EQ(list()->currentRow(), 6);
+    list()->keyboardSearch({});  // a new search, as after a pause in the typing
+    QTest::keyClicks(list(), "a");
+    EXPECT_EQ(list()->currentRow(), 1);
+
+    // The search goes by key presses, the T key's switch of the connectivity watch by key
+    // releases: a T typed in the list does both.
+    list()->keyboardSearch({});
+    QTest::keyClicks(list(), "tuL");
+    EXPECT_EQ(list()->currentRow(), 6);
+    EXPECT_FALSE(window->isTimerEnabled(Timer::TmrInternetChk));
+    QApplication::setKeyboardInputInterval(interval);
+}
+
 // Selecting a country, by pointer or by keyboard, starts nothing and changes nothing else.
 TEST_F(ListCommandsTest, SelectingACountryStartsNothing) {
     show();

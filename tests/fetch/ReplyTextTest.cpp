@@ -49,6 +49,13 @@ TEST(ReplyTextTest, IdentifierWithoutAmpersand) {
     EXPECT_EQ(ExtractServiceId(kLink + "short"), "");
 }
 
+// An identifier longer than any the service hands out, by far, is not taken.
+TEST(ReplyTextTest, OverlongIdentifier) {
+    const std::string longest(kMaxServiceIdLength, 'i');
+    EXPECT_EQ(ExtractServiceId(kLink + longest + "&land=1"), longest);
+    EXPECT_EQ(ExtractServiceId(kLink + longest + "i&land=1"), "");
+}
+
 // Cut: first heading, first table end after it; a heading that differs in letter case or
 // ends in CR LF, or a missing table end, gives no table.
 TEST(ReplyTextTest, CutBoundaries) {

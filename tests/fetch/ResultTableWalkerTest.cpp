@@ -75,6 +75,25 @@ TEST(ResultTableWalkerTest, NoLines) {
     EXPECT_FALSE(tooMuch.loaded());
 }
 
+// A table half again as long as the largest country's is listed whole, while a table of
+// empty rows, which holds twelve times as many rows for its markup, is listed only up to
+// the lines a real table of that markup holds.
+TEST(ResultTableWalkerTest, LargeTablesAndTheLineBound) {
+    std::string rows;
+    for (int i = 0; i < 25000; ++i) {
+        rows += row("Town " + std::to_string(i), "Mon 07 Dec 2026 10:15 CST", "06:58", "17:31");
+    }
+    const std::vector<std::string> lines = linesOfPage(page(rows));
+    ASSERT_EQ(lines.size(), 25000U);
+    EXPECT_EQ(lines.back().substr(0, 10), "Town 24999");
+
+    std::string empty;
+    for (std::size_t i = 0; i < ResultTableWalker::kMaxLines + 10; ++i) {
+        empty += "<TR/>";
+    }
+    EXPECT_EQ(linesOfPage(page(empty)).size(), ResultTableWalker::kMaxLines);
+}
+
 // Only elements named exactly "TR" give a line; each node is one step, so the caller can
 // let events run between them.
 TEST(ResultTableWalkerTest, StepsOverOtherNodes) {
@@ -107,6 +126,19 @@ TEST(ResultTableWalkerTest, Widths) {
         "A" + std::string(24, ' ') + time29 + "R" + std::string(9, ' ') + "S",
     };
     EXPECT_EQ(lines, expected);
+}
+
+// A cell of any length gives at most kMaxCellText characters of the line, also when its
+// text is split over nested elements.
+TEST(ResultTableWalkerTest, OverlongCellsAreCut) {
+    const std::size_t cut = ResultTableWalker::kMaxCellText;
+    const std::string longText(100000, 't');
+    const std::string half(cut / 2 + 1, 'r');
+    const std::vector<std::string> lines =
+        linesOfPage(page(row("A", longText, "<B>" + half + "</B><I>" + half + "</I>", "S")));
+    ASSERT_EQ(lines.size(), 1U);
+    EXPECT_EQ(lines[0],
+              FormatResultRow("A", longText.substr(0, cut), (half + half).substr(0, cut), "S"));
 }
 
 // Short rows read their missing cells as empty text; cell 2 is never read; cells beyond

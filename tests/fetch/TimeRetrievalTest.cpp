@@ -242,6 +242,37 @@ TEST_F(TimeRetrievalTest, ListsTheRows) {
     EXPECT_TRUE(view.messages.empty());
 }
 
+// A fetch closes the previous fetch's request, then its connection, before it sends its
+// own, so however often the list is fetched only the last transfer stays open; handles a
+// failure already closed are not closed again.
+TEST_F(TimeRetrievalTest, EachFetchClosesThePreviousOne) {
+    FakeInternet::Reply unsent;
+    unsent.sendSucceeds = false;
+    internet.replies = {okReply(page("id", 1)), okReply(page("id", 1)), unsent,
+                        okReply(page("id", 1))};
+    std::vector<InternetHandle> closedBySend;
+    internet.onWait = [&] {
+        if (!lastRequest().sent) {
+            closedBySend = internet.closes;
+        }
+    };
+    run();
+    const FakeInternet::RequestCall first = lastRequest();
+    EXPECT_TRUE(closedBySend.empty());
+    run();
+    EXPECT_EQ(closedBySend, (std::vector<InternetHandle>{first.handle, first.connection}));
+    EXPECT_EQ(internet.closes, closedBySend);
+    EXPECT_EQ(internet.liveCount(), 3U);  // the session, the last connection and request
+    EXPECT_EQ(state.RequestHandle, lastRequest().handle);
+    EXPECT_EQ(state.ConnectHandle, lastRequest().connection);
+
+    run();  // fails, closing its own handles
+    internet.closes.clear();
+    EXPECT_EQ(run(), TimeRetrieval::Outcome::Listed);
+    EXPECT_TRUE(internet.closes.empty());
+    EXPECT_EQ(internet.liveCount(), 3U);
+}
+
 // The view's events run at every network wait, but however fast the chunks and rows come,
 // at most every 10 ms between them: with the clock standing still, only at the waits.
 TEST_F(TimeRetrievalTest, EventsRunAtWaitsAndAtMostEveryTenMilliseconds) {
@@ -305,7 +336,8 @@ TEST_F(TimeRetrievalTest, NestedRunsAndHandlesClosedMeanwhile) {
     };
     EXPECT_EQ(run(), TimeRetrieval::Outcome::Failed);
     EXPECT_EQ(view.messages.back().first, "Server not reachable");
-    EXPECT_EQ(internet.closes.size(), 3U);
+    // The previous fetch's two handles, then the three closed meanwhile, none of them again.
+    EXPECT_EQ(internet.closes.size(), 5U);
 }
 
 // A fetch abandoned while it waits shows nothing more and sends nothing more.
