@@ -4,20 +4,12 @@
 // filled the first time.
 //   fetch_memory HOST:PORT [RUNS] [ENTRY]
 
-#include <QApplication>
-#include <QPushButton>
-#include <QTest>
-
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
 
-#include "CountryTable.h"
-#include "CurlInternet.h"
-#include "FrmA1.h"
-#include "PosixRegistry.h"
-#include "QtDesktop.h"
+#include "WindowBench.h"
 
 namespace {
 
@@ -41,39 +33,21 @@ bool reported(int fetches, int runs) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    const auto address = argc > 1 ? horalux::parseServiceAddress(argv[1]) : std::nullopt;
-    const int runs = argc > 2 ? std::atoi(argv[2]) : 100;
-    const int entry = argc > 3 ? std::atoi(argv[3]) : horalux::CountryTable::kDefaultEntry;
-    if (!address || runs < 1 || horalux::CountryTable::entryName(entry).empty()) {
-        std::fprintf(stderr, "usage: fetch_memory HOST:PORT [RUNS] [ENTRY]\n");
+    horalux::bench::WindowBench bench(argc, argv, "fetch_memory", 100);
+    if (!bench.ok()) {
         return 2;
     }
-    horalux::QtDesktop desktop;
-    horalux::CurlInternet internet(address->host, address->port);
-    horalux::PosixRegistry registry;
-    horalux::FrmA1 window(internet, desktop, registry, horalux::TimerMode::Live, *address);
-    window.load();
-    window.show();
-    if (!QTest::qWaitForWindowExposed(&window)) {
-        std::fprintf(stderr, "fetch_memory: the window did not show\n");
-        return 1;
-    }
-    auto* button = window.findChild<QPushButton*>("CmdCountry");
     std::printf("fetch-memory: %s, before the first fetch: RSS %ld KiB\n",
-                std::string(horalux::CountryTable::entryName(entry)).c_str(), statusKiB("VmRSS"));
-    for (int run = 1; run <= runs; ++run) {
-        window.setComboSelectedIndex(entry);
-        window.setEnabled(horalux::Control::CmdCountry, true);
-        button->click();
-        window.repaint();
-        const std::string status = window.caption(horalux::Control::LblAni);
-        if (status != "Parsing done 100 %") {
-            std::fprintf(stderr, "fetch_memory: fetch %d ended with \"%s\"\n", run, status.c_str());
+                bench.entryName().c_str(), statusKiB("VmRSS"));
+    for (int run = 1; run <= bench.runs; ++run) {
+        if (!bench.fetch()) {
+            std::fprintf(stderr, "fetch_memory: fetch %d ended with \"%s\"\n", run,
+                         bench.status().c_str());
             return 1;
         }
-        if (reported(run, runs)) {
+        if (reported(run, bench.runs)) {
             std::printf("  after %3d fetches, %d rows: RSS %ld KiB, peak %ld KiB\n", run,
-                        window.listCount() - 1, statusKiB("VmRSS"), statusKiB("VmHWM"));
+                        bench.rows(), statusKiB("VmRSS"), statusKiB("VmHWM"));
             std::fflush(stdout);
         }
     }
