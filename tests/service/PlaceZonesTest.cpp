@@ -68,7 +68,7 @@ TEST(PlaceZonesTest, PlacesShowTheirOwnClock) {
 
 // GeoNames' spellings, Latin-1 where they fit it and transliterated where they do not;
 // repeated names carry their state; zones by position.
-TEST(PlacesDataTest, NamesAndZonesOfRepresentativePlaces) {
+TEST(PlaceZonesTest, NamesAndZonesOfRepresentativePlaces) {
     constexpr int kBrazil = 30, kChina = 37, kGermany = 42, kIceland = 81, kJapan = 85,
                   kPoland = 168, kRomania = 173, kUsa = 224;
     EXPECT_EQ(zoneOf(kRomania, "Alba Iulia"), "Europe/Bucharest");
