@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <charconv>
+#include <chrono>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -125,7 +126,11 @@ int main(int argc, char** argv) {
         return exitCode;
     }
 
+    const auto loadStart = std::chrono::steady_clock::now();
     const zonarium::CityTableLoad load = zonarium::loadCityTable(arguments.dataFile);
+    const auto loadMilliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                      std::chrono::steady_clock::now() - loadStart)
+                                      .count();
     if (!load) {
         std::fprintf(stderr, "zonariumd: %s\n", load.error.c_str());
         return 1;
@@ -158,8 +163,9 @@ int main(int argc, char** argv) {
                      arguments.port);
         return 1;
     }
-    log.post("zonariumd: " + std::to_string(load.table.size()) + " places, listening on " +
-             arguments.host + ":" + std::to_string(server.port()));
+    log.post("zonariumd: " + std::to_string(load.table.size()) + " places, read in " +
+             std::to_string(loadMilliseconds) + " ms, listening on " + arguments.host + ":" +
+             std::to_string(server.port()));
 
     std::atomic<bool> finished{false};
     std::atomic<bool> stopRequested{false};
