@@ -243,10 +243,17 @@ void HttpSession::onBody(beast::error_code ec) {
         return;
     }
     const auto& request = m_parser->get();
-    Reply reply = m_context.route(view(request.target()));
     const bool ends =
         !request.keep_alive() || m_served + 1 >= m_context.options.keepAliveMaxRequests;
-    send(std::move(reply), ends);
+    // A page still being made is waited for no longer than a reply is.
+    setDeadline(m_context.options.ioTimeout);
+    m_context.route(view(request.target()), [self = shared_from_this(), ends](Reply reply) {
+        // On this connection's loop: at once when answered there, else queued to it.
+        net::dispatch(self->m_socket.get_executor(),
+                      [self, ends, reply = std::move(reply)]() mutable {
+                          self->send(std::move(reply), ends);
+                      });
+    });
 }
 
 void HttpSession::refuse(int status, std::string_view reason) {

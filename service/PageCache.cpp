@@ -3,7 +3,11 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <boost/asio/post.hpp>
+
 #include <date/date.h>
+
+#include <algorithm>
 
 namespace zonarium {
 
@@ -30,15 +34,105 @@ CachedPage::~CachedPage() {
     }
 }
 
-std::shared_ptr<const CachedPage> PageCache::parts(int land, Instant now) {
+PageCache::PageCache(const CityTable& table, int threads) : PageCache(table, threads, nullptr) {}
+
+PageCache::PageCache(const CityTable& table, int threads, PageRenderer renderer)
+    : m_table(table),
+      m_renderer(std::move(renderer)),
+      m_pool(static_cast<std::size_t>(std::max(1, threads))) {}
+
+PageCache::~PageCache() {
+    stop();
+}
+
+void PageCache::stop() {
+    m_pool.stop();
+    m_pool.join();
+    for (Slot& slot : m_slots) {
+        std::vector<std::pair<Instant, PageReady>> dropped;
+        {
+            const std::lock_guard lock(slot.mutex);
+            dropped.swap(slot.waiters);
+        }
+    }
+}
+
+void PageCache::parts(int land, Instant now, PageReady ready) {
     const Instant minute = date::floor<std::chrono::minutes>(now);
     Slot& slot = m_slots.at(static_cast<std::size_t>(land));
-    const std::lock_guard lock(slot.mutex);
-    if (!slot.parts || slot.minute != minute) {
-        slot.parts = std::make_shared<const CachedPage>(renderPageParts(land, minute, m_table));
-        slot.minute = minute;
+    std::unique_lock lock(slot.mutex);
+    if (slot.parts && slot.minute == minute) {
+        auto made = slot.parts;
+        lock.unlock();
+        ready(std::move(made));
+        return;
     }
-    return slot.parts;
+    if (slot.waiters.size() >= kMaxWaiters) {
+        lock.unlock();
+        ready(nullptr);
+        return;
+    }
+    slot.waiters.emplace_back(minute, std::move(ready));
+    if (!slot.rendering) {
+        slot.rendering = true;
+        startRender(land, minute);
+    }
+}
+
+void PageCache::startRender(int land, Instant minute) {
+    boost::asio::post(m_pool, [this, land, minute] { render(land, minute); });
+}
+
+void PageCache::render(int land, Instant minute) {
+    Slot& slot = m_slots[static_cast<std::size_t>(land)];
+    std::shared_ptr<const CachedPage> made;
+    try {
+        if (m_renderer) {
+            made = std::make_shared<const CachedPage>(m_renderer(land, minute));
+        } else {
+            if (!slot.page) {
+                slot.page = std::make_unique<CountryPage>(land, m_table);
+            }
+            made = std::make_shared<const CachedPage>(slot.page->render(minute));
+        }
+    } catch (...) {
+        // Answered below with null: the callers are told rather than kept waiting.
+    }
+
+    std::vector<PageReady> answered;
+    {
+        const std::lock_guard lock(slot.mutex);
+        if (made) {
+            slot.parts = made;
+            slot.minute = minute;
+        }
+        auto& waiters = slot.waiters;
+        const auto others = std::stable_partition(
+            waiters.begin(), waiters.end(), [minute](const auto& w) { return w.first != minute; });
+        for (auto it = others; it != waiters.end(); ++it) {
+            answered.push_back(std::move(it->second));
+        }
+        waiters.erase(others, waiters.end());
+    }
+    for (PageReady& ready : answered) {
+        ready(made);
+    }
+
+    if (made && slot.page) {
+        try {
+            slot.page->prepareAhead(minute, kLookAhead);
+        } catch (...) {
+            // The sun cells are made when the next day's first render needs them.
+        }
+    }
+
+    const std::lock_guard lock(slot.mutex);
+    if (slot.waiters.empty()) {
+        slot.rendering = false;
+    } else {
+        // Callers for another minute came meanwhile: the earliest of them is served next.
+        startRender(land, slot.waiters.front().first);
+    }
 }
 
 }  // namespace zonarium

@@ -19,6 +19,9 @@ struct ServerOptions {
     // Threads serving connections, each with an event loop of its own; one per processor by
     // default. No thread is held by a waiting connection.
     int threads = static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
+    // Threads rendering pages, apart from those serving connections, so that a page being
+    // made holds up no other answer.
+    int renderThreads = 2;
     // Open connections at most (further capped by the descriptor limit); beyond it the
     // connection waiting longest for a request is closed to make room.
     std::size_t maxConnections = 4096;
