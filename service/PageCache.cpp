@@ -61,6 +61,15 @@ void PageCache::parts(int land, Instant now, PageReady ready) {
     const Instant minute = date::floor<std::chrono::minutes>(now);
     Slot& slot = m_slots.at(static_cast<std::size_t>(land));
     std::unique_lock lock(slot.mutex);
+    if (slot.next && slot.nextMinute == minute) {
+        // The minute has turned and its parts are made: the next minute's are made now.
+        slot.parts = std::move(slot.next);
+        slot.minute = minute;
+        if (!slot.rendering) {
+            slot.rendering = true;
+            startRender(land, minute + std::chrono::minutes{1}, true);
+        }
+    }
     if (slot.parts && slot.minute == minute) {
         auto made = slot.parts;
         lock.unlock();
@@ -75,15 +84,15 @@ void PageCache::parts(int land, Instant now, PageReady ready) {
     slot.waiters.emplace_back(minute, std::move(ready));
     if (!slot.rendering) {
         slot.rendering = true;
-        startRender(land, minute);
+        startRender(land, minute, false);
     }
 }
 
-void PageCache::startRender(int land, Instant minute) {
-    boost::asio::post(m_pool, [this, land, minute] { render(land, minute); });
+void PageCache::startRender(int land, Instant minute, bool ahead) {
+    boost::asio::post(m_pool, [this, land, minute, ahead] { render(land, minute, ahead); });
 }
 
-void PageCache::render(int land, Instant minute) {
+void PageCache::render(int land, Instant minute, bool ahead) {
     Slot& slot = m_slots[static_cast<std::size_t>(land)];
     std::shared_ptr<const CachedPage> made;
     try {
@@ -100,12 +109,10 @@ void PageCache::render(int land, Instant minute) {
     }
 
     std::vector<PageReady> answered;
+    // The parts made are those of the minute being served, not ahead of it.
+    bool current = false;
     {
         const std::lock_guard lock(slot.mutex);
-        if (made) {
-            slot.parts = made;
-            slot.minute = minute;
-        }
         auto& waiters = slot.waiters;
         const auto others = std::stable_partition(
             waiters.begin(), waiters.end(), [minute](const auto& w) { return w.first != minute; });
@@ -113,6 +120,14 @@ void PageCache::render(int land, Instant minute) {
             answered.push_back(std::move(it->second));
         }
         waiters.erase(others, waiters.end());
+        current = made && (!ahead || !answered.empty());
+        if (current) {
+            slot.parts = made;
+            slot.minute = minute;
+        } else if (made) {
+            slot.next = made;
+            slot.nextMinute = minute;
+        }
     }
     for (PageReady& ready : answered) {
         ready(made);
@@ -127,11 +142,14 @@ void PageCache::render(int land, Instant minute) {
     }
 
     const std::lock_guard lock(slot.mutex);
-    if (slot.waiters.empty()) {
-        slot.rendering = false;
-    } else {
+    const Instant following = minute + std::chrono::minutes{1};
+    if (!slot.waiters.empty()) {
         // Callers for another minute came meanwhile: the earliest of them is served next.
-        startRender(land, slot.waiters.front().first);
+        startRender(land, slot.waiters.front().first, false);
+    } else if (current && !(slot.next && slot.nextMinute == following)) {
+        startRender(land, following, true);
+    } else {
+        slot.rendering = false;
     }
 }
 

@@ -37,8 +37,9 @@ using PageReady = std::function<void(std::shared_ptr<const CachedPage>)>;
 using PageRenderer = std::function<PageParts(int land, Instant minute)>;
 
 // Each country's page parts, rendered at most once per minute of the clock that asks, on
-// render threads of its own so that no connection waits for another's page. Thread-safe;
-// the table must outlive the cache.
+// render threads of its own so that no connection waits for another's page. A country asked
+// for in one minute has its page of the next minute made ahead, so that callers at the turn
+// find it made. Thread-safe; the table must outlive the cache.
 class PageCache {
 public:
     // Callers waiting for one country's page at most; beyond it they get null at once.
@@ -74,6 +75,9 @@ private:
         std::shared_ptr<const CachedPage> parts;
         // Start of the minute `parts` was rendered for.
         Instant minute;
+        // Parts made ahead for a later minute, `nextMinute`; null when none are.
+        std::shared_ptr<const CachedPage> next;
+        Instant nextMinute;
         // A render of this country is queued or under way; at most one is.
         bool rendering = false;
         // Callers and the minute each waits for, in arrival order.
@@ -82,9 +86,10 @@ private:
         std::unique_ptr<CountryPage> page;
     };
 
-    // Queues a render of `land` for `minute`; its slot is marked rendering.
-    void startRender(int land, Instant minute);
-    void render(int land, Instant minute);
+    // Queues a render of `land` for `minute`, `ahead` of callers or for them; its slot is
+    // marked rendering.
+    void startRender(int land, Instant minute, bool ahead);
+    void render(int land, Instant minute, bool ahead);
 
     // The places rendered; not owned.
     const CityTable& m_table;

@@ -7,6 +7,8 @@
 #include <atomic>
 #include <chrono>
 #include <future>
+#include <map>
+#include <mutex>
 #include <stdexcept>
 
 namespace zonarium {
@@ -35,17 +37,26 @@ Parts answered(std::future<Parts> future) {
     return future.get();
 }
 
-// A renderer that holds back the renders of one country until opened, counts every
-// render and fails the renders of another country while told to.
+// A renderer that holds back the renders of one country until opened, counts the renders
+// of each country and minute and fails the renders of another country while told to.
 struct GatedRenderer {
     std::promise<void> open;
     std::shared_future<void> opened = open.get_future().share();
-    std::atomic<int> renders{0};
     std::atomic<bool> failing{false};
+    std::mutex mutex;
+    std::map<std::pair<int, Instant>, int> counts;
+
+    int renders(int land, Instant minute) {
+        const std::lock_guard lock(mutex);
+        return counts[{land, minute}];
+    }
 
     PageRenderer renderer(int gatedLand, int failingLand) {
         return [this, gatedLand, failingLand](int land, Instant minute) {
-            ++renders;
+            {
+                const std::lock_guard lock(mutex);
+                ++counts[{land, minute}];
+            }
             if (land == gatedLand) {
                 opened.wait();
             }
@@ -101,7 +112,27 @@ TEST(PageCacheTest, WaitersShareARenderAndASlowOneHoldsUpNoOther) {
     const auto later = answered(std::move(nextMinute));
     ASSERT_TRUE(later);
     EXPECT_NE(later->tail, usa->tail);
-    EXPECT_EQ(gate.renders, 3);  // USA twice, India once
+    EXPECT_EQ(gate.renders(224, at("2026-12-07T04:45:00Z")), 1);
+    EXPECT_EQ(gate.renders(224, at("2026-12-07T04:46:00Z")), 1);
+}
+
+// The page of the minute after one asked for is made ahead: callers at the turn share that
+// render instead of starting one, and the page after it is made in turn.
+TEST(PageCacheTest, NextMinuteIsMadeAhead) {
+    GatedRenderer gate;
+    gate.open.set_value();
+    PageCache cache(test::fixtureTable(), 1, gate.renderer(0, 0));
+    ASSERT_TRUE(answered(ask(cache, 76, at("2026-12-07T04:45:10Z"))));
+    const auto turn = answered(ask(cache, 76, at("2026-12-07T04:46:00Z")));
+    ASSERT_TRUE(turn);
+    EXPECT_EQ(turn->tail,
+              renderPageParts(76, at("2026-12-07T04:46:00Z"), test::fixtureTable()).tail);
+    EXPECT_EQ(answered(ask(cache, 76, at("2026-12-07T04:47:00Z")))->tail,
+              renderPageParts(76, at("2026-12-07T04:47:00Z"), test::fixtureTable()).tail);
+    for (const char* minute :
+         {"2026-12-07T04:45:00Z", "2026-12-07T04:46:00Z", "2026-12-07T04:47:00Z"}) {
+        EXPECT_EQ(gate.renders(76, at(minute)), 1) << minute;
+    }
 }
 
 // A failed render answers its callers with null at once; the next caller renders again.
