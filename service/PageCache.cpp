@@ -1,6 +1,7 @@
 #include "PageCache.h"
 
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <boost/asio/post.hpp>
@@ -10,6 +11,14 @@
 #include <algorithm>
 
 namespace zonarium {
+
+namespace {
+
+// Niceness of the render threads: serving connections comes first, and what is rendered
+// ahead can wait.
+constexpr int kRenderNiceness = 5;
+
+}  // namespace
 
 CachedPage::CachedPage(PageParts rendered) : PageParts(std::move(rendered)) {
     const int file = ::memfd_create("zonarium-page", MFD_CLOEXEC);
@@ -93,6 +102,10 @@ void PageCache::startRender(int land, Instant minute, bool ahead) {
 }
 
 void PageCache::render(int land, Instant minute, bool ahead) {
+    thread_local const bool yields = [] {
+        return ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kRenderNiceness) == 0;
+    }();
+    static_cast<void>(yields);
     Slot& slot = m_slots[static_cast<std::size_t>(land)];
     std::shared_ptr<const CachedPage> made;
     try {
