@@ -1,4 +1,4 @@
-// render_cost: what loading a places file and rendering pages from it cost.
+// render_cost: what loading a places file and rendering pages from it cost (bench/render-cost).
 //   render_cost PLACES_FILE [LAND...]   (lands default: 224 76)
 // Prints the load time, then per land: a render that computes every sun cell (as each
 // render did before the cells were kept), a minute's render from kept cells (mean and worst
