@@ -9,6 +9,7 @@
 #include <date/date.h>
 
 #include <algorithm>
+#include <cerrno>
 
 namespace zonarium {
 
@@ -20,24 +21,38 @@ constexpr int kRenderNiceness = 5;
 
 }  // namespace
 
-CachedPage::CachedPage(PageParts rendered) : PageParts(std::move(rendered)) {
-    const int file = ::memfd_create("zonarium-page", MFD_CLOEXEC);
-    if (file < 0) {
-        return;
-    }
-    std::string_view rest = tail;
-    while (!rest.empty()) {
+CachedPage::CachedPage(PageParts rendered) : head(std::move(rendered.head)) {
+    const std::string_view bytes = rendered.tail;
+    int file = bytes.empty() ? -1 : ::memfd_create("zonarium-page", MFD_CLOEXEC);
+    for (std::string_view rest = bytes; file >= 0 && !rest.empty();) {
         const ssize_t written = ::write(file, rest.data(), rest.size());
-        if (written <= 0) {
+        if (written > 0) {
+            rest.remove_prefix(static_cast<std::size_t>(written));
+        } else if (written < 0 && errno == EINTR) {
+            continue;
+        } else {
             ::close(file);
+            file = -1;
+        }
+    }
+    if (file >= 0) {
+        void* mapping = ::mmap(nullptr, bytes.size(), PROT_READ, MAP_SHARED, file, 0);
+        if (mapping != MAP_FAILED) {
+            m_mapping = mapping;
+            tail = std::string_view(static_cast<const char*>(mapping), bytes.size());
+            tailFile = file;
             return;
         }
-        rest.remove_prefix(static_cast<std::size_t>(written));
+        ::close(file);
     }
-    tailFile = file;
+    m_heldTail = std::move(rendered.tail);
+    tail = m_heldTail;
 }
 
 CachedPage::~CachedPage() {
+    if (m_mapping != nullptr) {
+        ::munmap(m_mapping, tail.size());
+    }
     if (tailFile >= 0) {
         ::close(tailFile);
     }

@@ -13,21 +13,36 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 namespace zonarium {
 
-// A country's page parts, the tail also held in a memory file so that it can be sent by
-// the kernel from there without a copy through the sender's buffers.
-struct CachedPage : PageParts {
-    CachedPage(PageParts rendered);
+// A country's page parts, the tail held in a memory file so that the kernel can send it from
+// there without a copy through the sender's buffers, and read through a mapping of that
+// file: the bytes are kept once.
+class CachedPage {
+public:
+    explicit CachedPage(PageParts rendered);
     ~CachedPage();
     CachedPage(const CachedPage&) = delete;
     CachedPage& operator=(const CachedPage&) = delete;
+
+    // Bytes before the identifier.
+    std::string head;
+    // Bytes after the identifier; valid as long as the page.
+    std::string_view tail;
     // Memory file holding `tail` from offset 0, read-only to its users; -1 when none could
-    // be made (the tail is then sent from memory).
+    // be made (the tail is then held and sent from memory).
     int tailFile = -1;
+
+private:
+    // The tail when no memory file could be made or mapped.
+    std::string m_heldTail;
+    // Read-only mapping of tailFile; null when none.
+    void* m_mapping = nullptr;
 };
 
 // Receives a country's page parts; null when they could not be made.
