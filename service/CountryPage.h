@@ -24,8 +24,9 @@ class CountryPage {
 public:
     CountryPage(int land, const CityTable& table);
 
-    // The page of the minute holding `instant`, equal to the one renderPageParts gives.
-    // Sun cells of a local date not made yet are made now.
+    // The page of the minute holding `instant`, byte for byte what a new CountryPage would
+    // render, whatever minutes were rendered before. Sun cells of a local date not made yet
+    // are made now.
     PageParts render(Instant instant);
 
     // Makes the sun cells of the next local date of every zone whose local midnight comes
