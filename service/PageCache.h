@@ -47,9 +47,6 @@ private:
 
 // Receives a country's page parts; null when they could not be made.
 using PageReady = std::function<void(std::shared_ptr<const CachedPage>)>;
-// Makes the page parts of country `land` for `minute`; may throw. Replaces the country
-// pages in tests.
-using PageRenderer = std::function<PageParts(int land, Instant minute)>;
 
 // Each country's page parts, rendered at most once per minute of the clock that asks, on
 // render threads of its own so that no connection waits for another's page. A country asked

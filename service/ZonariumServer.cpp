@@ -51,7 +51,7 @@ struct ZonariumServer::Front {
         : table(places),
           clock(std::move(now)),
           log(std::move(sink)),
-          cache(places, options.renderThreads),
+          cache(places, options.renderThreads, options.renderer),
           context{options,
                   [this](std::string_view target, std::function<void(Reply)> answer) {
                       route(target, std::move(answer));

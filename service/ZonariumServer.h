@@ -2,6 +2,7 @@
 
 #include "CityTable.h"
 #include "LocalTime.h"
+#include "Page.h"
 
 #include <algorithm>
 #include <chrono>
@@ -22,6 +23,8 @@ struct ServerOptions {
     // Threads rendering pages, apart from those serving connections, so that a page being
     // made holds up no other answer.
     int renderThreads = 2;
+    // Makes the pages instead of the table's country pages when set; for tests.
+    PageRenderer renderer;
     // Open connections at most (further capped by the descriptor limit); beyond it the
     // connection waiting longest for a request is closed to make room.
     std::size_t maxConnections = 4096;
