@@ -27,6 +27,8 @@ namespace {
 
 // Shortest page tail sent from its memory file; shorter ones go from memory with the head.
 constexpr std::size_t kTailFromFileBytes = 16384;
+// Bytes of a page tail sent in one go before the loop's other connections get their turn.
+constexpr std::size_t kTailBurstBytes = 256 * 1024;
 // Largest read while waiting for a request's first bytes.
 constexpr std::size_t kFirstReadBytes = 1024;
 // How long a closing connection may still send before it is cut off.
@@ -316,12 +318,20 @@ void HttpSession::sendTail(bool ends) {
     const std::string_view tail = m_tail->tail;
     beast::error_code ec;
     m_socket.native_non_blocking(true, ec);
+    std::size_t burst = 0;
     while (!ec && m_tailSent < tail.size()) {
+        if (burst >= kTailBurstBytes) {
+            // Other connections of this loop go first; the rest follows after them.
+            net::post(m_socket.get_executor(),
+                      bound([self = shared_from_this(), ends] { self->sendTail(ends); }));
+            return;
+        }
         auto offset = static_cast<off_t>(m_tailSent);
         const ssize_t sent = ::sendfile(m_socket.native_handle(), m_tail->tailFile, &offset,
-                                        tail.size() - m_tailSent);
+                                        std::min(tail.size() - m_tailSent, kTailBurstBytes));
         if (sent > 0) {
             m_tailSent += static_cast<std::size_t>(sent);
+            burst += static_cast<std::size_t>(sent);
         } else if (sent < 0 && errno == EINTR) {
             continue;
         } else if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
