@@ -35,13 +35,18 @@ void CityTable::add(int land, Place place) {
 
 namespace {
 
-std::vector<std::string_view> splitTabs(std::string_view line) {
-    std::vector<std::string_view> fields;
+// Splits `line` at its tabs into `fields`; returns how many fields it has, counting those
+// beyond the array.
+std::size_t splitTabs(std::string_view line, std::array<std::string_view, 5>& fields) {
+    std::size_t count = 0;
     for (;;) {
         const auto tab = line.find('\t');
-        fields.push_back(line.substr(0, tab));
+        if (count < fields.size()) {
+            fields[count] = line.substr(0, tab);
+        }
+        ++count;
         if (tab == std::string_view::npos) {
-            return fields;
+            return count;
         }
         line.remove_prefix(tab + 1);
     }
@@ -70,9 +75,9 @@ bool isPrintableLatin1(std::string_view text) {
 }
 
 // Looks a zone up in the system tzdata; null when it is not there.
-const date::time_zone* findZone(const std::string& name) {
+const date::time_zone* findZone(std::string_view name) {
     try {
-        return date::locate_zone(name);
+        return date::locate_zone(std::string(name));
     } catch (const std::exception&) {
         return nullptr;
     }
@@ -82,8 +87,9 @@ const date::time_zone* findZone(const std::string& name) {
 
 CityTableLoad parseCityTable(std::string_view text, std::string_view sourceName) {
     CityTableLoad result;
-    std::unordered_map<std::string, const date::time_zone*> zones;
-    std::array<std::unordered_set<std::string>, kLastLand + 1> seen;
+    // Keys point into `text`: each distinct zone is looked up once, each name copied once.
+    std::unordered_map<std::string_view, const date::time_zone*> zones;
+    std::array<std::unordered_set<std::string_view>, kLastLand + 1> seen;
     int lineNumber = 0;
     const auto fail = [&](std::string_view message) {
         std::ostringstream out;
@@ -93,6 +99,7 @@ CityTableLoad parseCityTable(std::string_view text, std::string_view sourceName)
         return std::move(result);
     };
 
+    std::array<std::string_view, 5> fields;
     while (!text.empty()) {
         ++lineNumber;
         const auto lf = text.find('\n');
@@ -104,37 +111,41 @@ CityTableLoad parseCityTable(std::string_view text, std::string_view sourceName)
         if (line.empty() || line.front() == '#') {
             continue;
         }
-        const auto fields = splitTabs(line);
-        if (fields.size() != 5) {
-            return fail("expected 5 tab-separated fields, found " + std::to_string(fields.size()));
+        const std::size_t count = splitTabs(line, fields);
+        if (count != fields.size()) {
+            return fail("expected 5 tab-separated fields, found " + std::to_string(count));
         }
         int land = 0;
         if (!parseInt(fields[0], land) || land < kFirstLand || land > kLastLand) {
             return fail("country code \"" + std::string(fields[0]) + "\" is not 1..236");
         }
-        Place place;
-        place.name = std::string(fields[1]);
-        if (place.name.empty() || !isPrintableLatin1(place.name)) {
+        const std::string_view name = fields[1];
+        if (name.empty() || !isPrintableLatin1(name)) {
             return fail("empty name or name with control characters");
         }
+        if (name.size() > kMaxPlaceNameBytes) {
+            return fail("name longer than " + std::to_string(kMaxPlaceNameBytes) + " bytes");
+        }
+        Place place;
         if (!parseDouble(fields[2], place.latitude) || std::fabs(place.latitude) > 90) {
             return fail("latitude \"" + std::string(fields[2]) + "\" is not -90..90");
         }
         if (!parseDouble(fields[3], place.longitude) || std::fabs(place.longitude) > 180) {
             return fail("longitude \"" + std::string(fields[3]) + "\" is not -180..180");
         }
-        place.zoneName = std::string(fields[4]);
-        auto [zone, isNew] = zones.try_emplace(place.zoneName, nullptr);
+        auto [zone, isNew] = zones.try_emplace(fields[4], nullptr);
         if (isNew) {
-            zone->second = findZone(place.zoneName);
+            zone->second = findZone(fields[4]);
         }
         if (zone->second == nullptr) {
-            return fail("unknown time zone \"" + place.zoneName + "\"");
+            return fail("unknown time zone \"" + std::string(fields[4]) + "\"");
         }
         place.zone = zone->second;
-        if (!seen[static_cast<std::size_t>(land)].insert(place.name).second) {
-            return fail("name \"" + place.name + "\" repeated in country " + std::to_string(land));
+        if (!seen[static_cast<std::size_t>(land)].insert(name).second) {
+            return fail("name \"" + std::string(name) + "\" repeated in country " +
+                        std::to_string(land));
         }
+        place.name = std::string(name);
         result.table.add(land, std::move(place));
     }
     result.table.setTzdataRelease(systemTzdataRelease());
@@ -142,20 +153,25 @@ CityTableLoad parseCityTable(std::string_view text, std::string_view sourceName)
 }
 
 CityTableLoad loadCityTable(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in) {
         CityTableLoad result;
         result.error = path + ": cannot open the places file";
         return result;
     }
-    std::ostringstream content;
-    content << in.rdbuf();
-    if (in.bad()) {
+    const std::streamoff size = in.tellg();
+    std::string content;
+    if (size > 0) {
+        content.resize(static_cast<std::size_t>(size));
+        in.seekg(0);
+        in.read(content.data(), size);
+    }
+    if (size < 0 || in.bad() || (size > 0 && in.gcount() != size)) {
         CityTableLoad result;
         result.error = path + ": read error";
         return result;
     }
-    return parseCityTable(content.str(), path);
+    return parseCityTable(content, path);
 }
 
 }  // namespace zonarium

@@ -18,6 +18,9 @@ namespace zonarium {
 inline constexpr int kFirstLand = horalux::countries::kFirstCode;
 inline constexpr int kLastLand = horalux::countries::kLastCode;
 
+// Longest place name the loader accepts, bytes.
+inline constexpr std::size_t kMaxPlaceNameBytes = 100;
+
 // One listed city or town.
 struct Place {
     // Name as ISO-8859-1 bytes, unescaped; unique within its country.
@@ -26,9 +29,7 @@ struct Place {
     double latitude = 0;
     // Longitude in degrees, east positive, -180 to 180.
     double longitude = 0;
-    // IANA zone name, e.g. "Asia/Kolkata".
-    std::string zoneName;
-    // The zone in the system tzdata; never null in a loaded table.
+    // The zone in the system tzdata, e.g. "Asia/Kolkata"; never null in a loaded table.
     const date::time_zone* zone = nullptr;
 };
 
@@ -68,9 +69,9 @@ struct CityTableLoad {
 // Parses the text of a places file: ISO-8859-1 bytes, LF lines, '#' comment lines and
 // blank lines ignored, then LAND<TAB>NAME<TAB>LATITUDE<TAB>LONGITUDE<TAB>ZONE.
 // Rejects a malformed line, a code outside 1..236, a coordinate out of range, an empty
-// name or one holding control bytes, a zone the system tzdata lacks, a name repeated
-// within a country. `sourceName` only labels the messages. The table's tzdata release is
-// systemTzdataRelease(), the release its zones come from.
+// name, one holding control bytes or one longer than kMaxPlaceNameBytes, a zone the system
+// tzdata lacks, a name repeated within a country. `sourceName` only labels the messages.
+// The table's tzdata release is systemTzdataRelease(), the release its zones come from.
 CityTableLoad parseCityTable(std::string_view text, std::string_view sourceName);
 
 // Reads and parses the file at `path`; a missing or unreadable file is an error.

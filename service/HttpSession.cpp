@@ -27,6 +27,8 @@ namespace {
 
 // Shortest page tail sent from its memory file; shorter ones go from memory with the head.
 constexpr std::size_t kTailFromFileBytes = 16384;
+// Bytes of a page tail sent in one go before the loop's other connections get their turn.
+constexpr std::size_t kTailBurstBytes = 256 * 1024;
 // Largest read while waiting for a request's first bytes.
 constexpr std::size_t kFirstReadBytes = 1024;
 // How long a closing connection may still send before it is cut off.
@@ -243,10 +245,17 @@ void HttpSession::onBody(beast::error_code ec) {
         return;
     }
     const auto& request = m_parser->get();
-    Reply reply = m_context.route(view(request.target()));
     const bool ends =
         !request.keep_alive() || m_served + 1 >= m_context.options.keepAliveMaxRequests;
-    send(std::move(reply), ends);
+    // A page still being made is waited for no longer than a reply is.
+    setDeadline(m_context.options.ioTimeout);
+    m_context.route(view(request.target()), [self = shared_from_this(), ends](Reply reply) {
+        // On this connection's loop: at once when answered there, else queued to it.
+        net::dispatch(self->m_socket.get_executor(),
+                      [self, ends, reply = std::move(reply)]() mutable {
+                          self->send(std::move(reply), ends);
+                      });
+    });
 }
 
 void HttpSession::refuse(int status, std::string_view reason) {
@@ -309,12 +318,20 @@ void HttpSession::sendTail(bool ends) {
     const std::string_view tail = m_tail->tail;
     beast::error_code ec;
     m_socket.native_non_blocking(true, ec);
+    std::size_t burst = 0;
     while (!ec && m_tailSent < tail.size()) {
+        if (burst >= kTailBurstBytes) {
+            // Other connections of this loop go first; the rest follows after them.
+            net::post(m_socket.get_executor(),
+                      bound([self = shared_from_this(), ends] { self->sendTail(ends); }));
+            return;
+        }
         auto offset = static_cast<off_t>(m_tailSent);
         const ssize_t sent = ::sendfile(m_socket.native_handle(), m_tail->tailFile, &offset,
-                                        tail.size() - m_tailSent);
+                                        std::min(tail.size() - m_tailSent, kTailBurstBytes));
         if (sent > 0) {
             m_tailSent += static_cast<std::size_t>(sent);
+            burst += static_cast<std::size_t>(sent);
         } else if (sent < 0 && errno == EINTR) {
             continue;
         } else if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {

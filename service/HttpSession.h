@@ -28,8 +28,9 @@ namespace zonarium {
 // What a session needs of its server; outlives every session.
 struct SessionContext {
     ServerOptions options;
-    // The answer to a GET or HEAD of `target` whose head passed every limit.
-    std::function<Reply(std::string_view target)> route;
+    // Answers a GET or HEAD of `target` whose head passed every limit by calling `answer`
+    // with the reply, at once or later from another thread.
+    std::function<void(std::string_view target, std::function<void(Reply)> answer)> route;
     // Writes the access-log line of one answer.
     std::function<void(std::string_view peer, std::string_view requestLine, int status,
                        std::size_t bodyBytes)>

@@ -3,6 +3,7 @@
 #include "CityTable.h"
 #include "LocalTime.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -24,6 +25,10 @@ struct PageParts {
 // A country without places gets the heading and an empty table (header row only). After
 // the table, a footer names the table's tzdata release.
 PageParts renderPageParts(int land, Instant instant, const CityTable& table);
+
+// Makes the page parts of country `land` for `minute`; may throw. Replaces the country
+// pages in tests.
+using PageRenderer = std::function<PageParts(int land, Instant minute)>;
 
 // The whole page: renderPageParts joined around `identifier`, which goes in unchanged.
 std::string renderPage(int land, Instant instant, const CityTable& table,

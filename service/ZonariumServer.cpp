@@ -51,8 +51,11 @@ struct ZonariumServer::Front {
         : table(places),
           clock(std::move(now)),
           log(std::move(sink)),
-          cache(places),
-          context{options, [this](std::string_view target) { return route(target); },
+          cache(places, options.renderThreads, options.renderer),
+          context{options,
+                  [this](std::string_view target, std::function<void(Reply)> answer) {
+                      route(target, std::move(answer));
+                  },
                   [this](std::string_view peer, std::string_view requestLine, int status,
                          std::size_t bodyBytes) {
                       if (log) {
@@ -68,8 +71,8 @@ struct ZonariumServer::Front {
     // Accepts the next connection.
     void accept();
     void onAccept(boost::system::error_code ec, tcp::socket socket);
-    // The answer to a GET or HEAD of `target`.
-    Reply route(std::string_view target);
+    // Answers a GET or HEAD of `target` through `answer`, at once or once its page is made.
+    void route(std::string_view target, std::function<void(Reply)> answer);
     // Stops the event loops if they still exist.
     void stop();
 
@@ -139,28 +142,39 @@ void ZonariumServer::Front::onAccept(boost::system::error_code ec, tcp::socket s
     accept();
 }
 
-Reply ZonariumServer::Front::route(std::string_view target) {
+void ZonariumServer::Front::route(std::string_view target, std::function<void(Reply)> answer) {
     const PageQuery query = parsePageQuery(target);
     switch (query.status) {
         case PageQuery::Status::NoSuchPath:
-            return errorReply(404, "No such page.");
+            return answer(errorReply(404, "No such page."));
         case PageQuery::Status::LandMissing:
-            return errorReply(400, "Exactly one land parameter is required.");
+            return answer(errorReply(400, "Exactly one land parameter is required."));
         case PageQuery::Status::LandNotANumber:
-            return errorReply(400, "The land parameter must be a country number.");
+            return answer(errorReply(400, "The land parameter must be a country number."));
         case PageQuery::Status::LandOutOfRange:
-            return errorReply(404, "No places are known for this country number.");
+            return answer(errorReply(404, "No places are known for this country number."));
         case PageQuery::Status::Page:
             break;
     }
     if (table.places(query.land).empty()) {
-        return errorReply(404, "No places are known for this country number.");
+        return answer(errorReply(404, "No places are known for this country number."));
     }
-    Reply reply;
-    reply.parts = cache.parts(query.land, clock());
-    reply.front = reply.parts->head;
-    reply.front += isWellFormedIdentifier(query.identifier) ? query.identifier : newIdentifier();
-    return reply;
+    std::string identifier =
+        isWellFormedIdentifier(query.identifier) ? std::string(query.identifier) : newIdentifier();
+    cache.parts(query.land, clock(),
+                [answer = std::move(answer),
+                 identifier = std::move(identifier)](std::shared_ptr<const CachedPage> parts) {
+                    if (!parts) {
+                        answer(errorReply(503, "The page could not be made; please try again."));
+                        return;
+                    }
+                    Reply reply;
+                    reply.front.reserve(parts->head.size() + identifier.size());
+                    reply.front = parts->head;
+                    reply.front += identifier;
+                    reply.parts = std::move(parts);
+                    answer(std::move(reply));
+                });
 }
 
 void ZonariumServer::Front::stop() {
@@ -229,6 +243,8 @@ bool ZonariumServer::run() {
     for (std::thread& worker : workers) {
         worker.join();
     }
+    // Connections waiting for a page go while their loops still exist.
+    front.cache.stop();
     busy.clear();
     // Destroying the loops destroys every pending operation and with it every session, which
     // closes its connection.

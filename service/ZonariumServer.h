@@ -2,6 +2,7 @@
 
 #include "CityTable.h"
 #include "LocalTime.h"
+#include "Page.h"
 
 #include <algorithm>
 #include <chrono>
@@ -19,6 +20,11 @@ struct ServerOptions {
     // Threads serving connections, each with an event loop of its own; one per processor by
     // default. No thread is held by a waiting connection.
     int threads = static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
+    // Threads rendering pages, apart from those serving connections, so that a page being
+    // made holds up no other answer.
+    int renderThreads = 2;
+    // Makes the pages instead of the table's country pages when set; for tests.
+    PageRenderer renderer;
     // Open connections at most (further capped by the descriptor limit); beyond it the
     // connection waiting longest for a request is closed to make room.
     std::size_t maxConnections = 4096;

@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <charconv>
+#include <chrono>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -21,7 +22,8 @@
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: zonariumd [--listen ADDR:PORT] [--threads N] [--max-connections N] [--data FILE]\n"
+    "Usage: zonariumd [--listen ADDR:PORT] [--threads N] [--render-threads N]\n"
+    "                 [--max-connections N] [--data FILE]\n"
     "       zonariumd --help | --version\n"
     "Serves local time, sunrise and sunset of the cities of a country over HTTP:\n"
     "  GET /cgi-bin/wt.cgi?cnt=..&ID=..&land=N\n"
@@ -30,6 +32,7 @@ constexpr const char* kUsage =
     "                      free one; IPv6 as [ADDR]:PORT)\n"
     "  --threads N         threads serving connections (default: one per processor);\n"
     "                      idle and slow connections hold no thread\n"
+    "  --render-threads N  threads making pages, apart from those serving (default 2)\n"
     "  --max-connections N open connections at most (default 4096, and the descriptor\n"
     "                      limit); beyond it the one waiting longest is closed\n"
     "  --data FILE         places file (default: " ZONARIUM_RELATIVE_PLACES_FILE
@@ -50,6 +53,8 @@ struct Arguments {
     int port = 80;
     // Worker threads.
     int threads = zonarium::ServerOptions{}.threads;
+    // Threads making pages.
+    int renderThreads = zonarium::ServerOptions{}.renderThreads;
     // Open connections at most.
     int maxConnections = static_cast<int>(zonarium::ServerOptions{}.maxConnections);
     // Places file.
@@ -98,6 +103,8 @@ bool parseArguments(int argc, char** argv, Arguments& arguments, int& exitCode) 
             good = parseListen(value, arguments.host, arguments.port);
         } else if (option == "--threads") {
             good = parseNumber(value, 1, 4096, arguments.threads);
+        } else if (option == "--render-threads") {
+            good = parseNumber(value, 1, 64, arguments.renderThreads);
         } else if (option == "--max-connections") {
             good = parseNumber(value, 1, 1'000'000, arguments.maxConnections);
         } else if (option == "--data") {
@@ -125,7 +132,11 @@ int main(int argc, char** argv) {
         return exitCode;
     }
 
+    const auto loadStart = std::chrono::steady_clock::now();
     const zonarium::CityTableLoad load = zonarium::loadCityTable(arguments.dataFile);
+    const auto loadMilliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                      std::chrono::steady_clock::now() - loadStart)
+                                      .count();
     if (!load) {
         std::fprintf(stderr, "zonariumd: %s\n", load.error.c_str());
         return 1;
@@ -147,6 +158,7 @@ int main(int argc, char** argv) {
 
     zonarium::ServerOptions options;
     options.threads = arguments.threads;
+    options.renderThreads = arguments.renderThreads;
     options.maxConnections = static_cast<std::size_t>(arguments.maxConnections);
     // Standard output may be a pipe nobody drains: after the first line, everything goes
     // through the log's own thread and never holds up serving or stopping.
@@ -158,8 +170,9 @@ int main(int argc, char** argv) {
                      arguments.port);
         return 1;
     }
-    log.post("zonariumd: " + std::to_string(load.table.size()) + " places, listening on " +
-             arguments.host + ":" + std::to_string(server.port()));
+    log.post("zonariumd: " + std::to_string(load.table.size()) + " places, read in " +
+             std::to_string(loadMilliseconds) + " ms, listening on " + arguments.host + ":" +
+             std::to_string(server.port()));
 
     std::atomic<bool> finished{false};
     std::atomic<bool> stopRequested{false};

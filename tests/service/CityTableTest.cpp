@@ -63,6 +63,7 @@ TEST(CityTableTest, RefusesFaultyLinesNamingTheLine) {
         {"76\tX\t1\t1,5\tUTC", "t.tsv:2: longitude \"1,5\""},
         {"76\tX\t1\t1\tMars/Olympus", "t.tsv:2: unknown time zone \"Mars/Olympus\""},
         {"76\tAgra\t1\t1\tUTC", "t.tsv:2: name \"Agra\" repeated in country 76"},
+        {"76\t" + std::string(101, 'x') + "\t1\t1\tUTC", "t.tsv:2: name longer than 100 bytes"},
     };
     for (const auto& c : cases) {
         const auto load = parseCityTable(good + c.line + "\n", "t.tsv");
@@ -70,8 +71,10 @@ TEST(CityTableTest, RefusesFaultyLinesNamingTheLine) {
         EXPECT_EQ(load.error.rfind(c.message, 0), 0u) << load.error;
         EXPECT_EQ(load.table.size(), 0u);
     }
-    // The same name in two countries is fine.
+    // The same name in two countries is fine, and so is a name of 100 bytes.
     EXPECT_TRUE(parseCityTable(good + "77\tAgra\t1\t1\tUTC\n", "t.tsv"));
+    EXPECT_TRUE(
+        parseCityTable(good + "76\t" + std::string(100, '\xE9') + "\t1\t1\tUTC\n", "t.tsv"));
 }
 
 TEST(CityTableTest, MissingFileIsAnError) {

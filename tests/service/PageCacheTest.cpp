@@ -4,31 +4,164 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <map>
+#include <mutex>
+#include <stdexcept>
+
 namespace zonarium {
 namespace {
 
 using test::at;
 
+// How long a test waits for an answer that should come; a bound, not a pace.
+constexpr std::chrono::seconds kAnswerBound{60};
+
+using Parts = std::shared_ptr<const CachedPage>;
+
+// Asks `cache` for a page; the future holds what the callback got.
+std::future<Parts> ask(PageCache& cache, int land, Instant now) {
+    auto answer = std::make_shared<std::promise<Parts>>();
+    auto future = answer->get_future();
+    cache.parts(land, now, [answer](Parts parts) { answer->set_value(std::move(parts)); });
+    return future;
+}
+
+Parts answered(std::future<Parts> future) {
+    if (future.wait_for(kAnswerBound) != std::future_status::ready) {
+        ADD_FAILURE() << "no answer";
+        return nullptr;
+    }
+    return future.get();
+}
+
+// A renderer that holds back the renders of one country until opened, counts the renders
+// of each country and minute and fails the renders of another country while told to.
+struct GatedRenderer {
+    std::promise<void> open;
+    std::shared_future<void> opened = open.get_future().share();
+    std::atomic<bool> failing{false};
+    std::mutex mutex;
+    std::map<std::pair<int, Instant>, int> counts;
+
+    int renders(int land, Instant minute) {
+        const std::lock_guard lock(mutex);
+        return counts[{land, minute}];
+    }
+
+    PageRenderer renderer(int gatedLand, int failingLand) {
+        return [this, gatedLand, failingLand](int land, Instant minute) {
+            {
+                const std::lock_guard lock(mutex);
+                ++counts[{land, minute}];
+            }
+            if (land == gatedLand) {
+                opened.wait();
+            }
+            if (land == failingLand && failing) {
+                throw std::runtime_error("render failed");
+            }
+            return renderPageParts(land, minute, test::fixtureTable());
+        };
+    }
+};
+
 // Within a minute the parts are rendered once; at the minute's turn (one second before, at,
 // after 2026-12-07 04:45:00Z, 10:15 in India) they are rendered anew for the new minute.
 TEST(PageCacheTest, RendersOncePerMinute) {
-    PageCache cache(test::fixtureTable());
-    const auto early = cache.parts(76, at("2026-12-07T04:44:00Z"));
-    const auto lastSecond = cache.parts(76, at("2026-12-07T04:44:59Z"));
+    PageCache cache(test::fixtureTable(), 2);
+    const auto early = answered(ask(cache, 76, at("2026-12-07T04:44:00Z")));
+    const auto lastSecond = answered(ask(cache, 76, at("2026-12-07T04:44:59Z")));
+    ASSERT_TRUE(early);
     EXPECT_EQ(early, lastSecond);
     EXPECT_EQ(early->tail,
               renderPageParts(76, at("2026-12-07T04:44:00Z"), test::fixtureTable()).tail);
 
-    const auto turn = cache.parts(76, at("2026-12-07T04:45:00Z"));
+    const auto turn = answered(ask(cache, 76, at("2026-12-07T04:45:00Z")));
+    ASSERT_TRUE(turn);
     EXPECT_NE(turn, lastSecond);
-    EXPECT_NE(turn->tail, lastSecond->tail);
     EXPECT_EQ(turn->tail,
               renderPageParts(76, at("2026-12-07T04:45:00Z"), test::fixtureTable()).tail);
-    EXPECT_EQ(cache.parts(76, at("2026-12-07T04:45:01Z")), turn);
+    EXPECT_EQ(answered(ask(cache, 76, at("2026-12-07T04:45:01Z"))), turn);
 
     // Countries are cached apart, and a clock going back renders the earlier minute again.
-    EXPECT_NE(cache.parts(224, at("2026-12-07T04:45:00Z"))->tail, turn->tail);
-    EXPECT_EQ(cache.parts(76, at("2026-12-07T04:44:30Z"))->tail, lastSecond->tail);
+    EXPECT_NE(answered(ask(cache, 224, at("2026-12-07T04:45:00Z")))->tail, turn->tail);
+    EXPECT_EQ(answered(ask(cache, 76, at("2026-12-07T04:44:30Z")))->tail, lastSecond->tail);
+}
+
+// Callers of one country and minute share one render, callers of the next minute who come
+// during it get a render of their own after it, and a country whose render is held back
+// keeps no other country waiting.
+TEST(PageCacheTest, WaitersShareARenderAndASlowOneHoldsUpNoOther) {
+    GatedRenderer gate;
+    PageCache cache(test::fixtureTable(), 2, gate.renderer(224, 0));
+    auto first = ask(cache, 224, at("2026-12-07T04:45:00Z"));
+    auto second = ask(cache, 224, at("2026-12-07T04:45:30Z"));
+    auto nextMinute = ask(cache, 224, at("2026-12-07T04:46:00Z"));
+
+    const auto india = answered(ask(cache, 76, at("2026-12-07T04:45:00Z")));
+    ASSERT_TRUE(india);
+    EXPECT_EQ(first.wait_for(std::chrono::seconds(0)), std::future_status::timeout);
+
+    gate.open.set_value();
+    const auto usa = answered(std::move(first));
+    ASSERT_TRUE(usa);
+    EXPECT_EQ(answered(std::move(second)), usa);
+    const auto later = answered(std::move(nextMinute));
+    ASSERT_TRUE(later);
+    EXPECT_NE(later->tail, usa->tail);
+    EXPECT_EQ(gate.renders(224, at("2026-12-07T04:45:00Z")), 1);
+    EXPECT_EQ(gate.renders(224, at("2026-12-07T04:46:00Z")), 1);
+}
+
+// The page of the minute after one asked for is made ahead: callers at the turn share that
+// render instead of starting one, and the page after it is made in turn.
+TEST(PageCacheTest, NextMinuteIsMadeAhead) {
+    GatedRenderer gate;
+    gate.open.set_value();
+    PageCache cache(test::fixtureTable(), 1, gate.renderer(0, 0));
+    ASSERT_TRUE(answered(ask(cache, 76, at("2026-12-07T04:45:10Z"))));
+    const auto turn = answered(ask(cache, 76, at("2026-12-07T04:46:00Z")));
+    ASSERT_TRUE(turn);
+    EXPECT_EQ(turn->tail,
+              renderPageParts(76, at("2026-12-07T04:46:00Z"), test::fixtureTable()).tail);
+    EXPECT_EQ(answered(ask(cache, 76, at("2026-12-07T04:47:00Z")))->tail,
+              renderPageParts(76, at("2026-12-07T04:47:00Z"), test::fixtureTable()).tail);
+    for (const char* minute :
+         {"2026-12-07T04:45:00Z", "2026-12-07T04:46:00Z", "2026-12-07T04:47:00Z"}) {
+        EXPECT_EQ(gate.renders(76, at(minute)), 1) << minute;
+    }
+}
+
+// A failed render answers its callers with null at once; the next caller renders again.
+TEST(PageCacheTest, FailedRenderAnswersNullAndIsTriedAgain) {
+    GatedRenderer gate;
+    gate.open.set_value();
+    gate.failing = true;
+    PageCache cache(test::fixtureTable(), 1, gate.renderer(0, 76));
+    EXPECT_EQ(answered(ask(cache, 76, at("2026-12-07T04:45:00Z"))), nullptr);
+    gate.failing = false;
+    EXPECT_NE(answered(ask(cache, 76, at("2026-12-07T04:45:00Z"))), nullptr);
+}
+
+// Beyond kMaxWaiters callers of one country get null at once; those within it get the page.
+TEST(PageCacheTest, WaitersAreBounded) {
+    GatedRenderer gate;
+    PageCache cache(test::fixtureTable(), 1, gate.renderer(224, 0));
+    std::atomic<std::size_t> pages{0};
+    std::promise<void> allAnswered;
+    for (std::size_t i = 0; i < PageCache::kMaxWaiters; ++i) {
+        cache.parts(224, at("2026-12-07T04:45:00Z"), [&](Parts parts) {
+            if (parts && ++pages == PageCache::kMaxWaiters) {
+                allAnswered.set_value();
+            }
+        });
+    }
+    EXPECT_EQ(answered(ask(cache, 224, at("2026-12-07T04:45:00Z"))), nullptr);
+    gate.open.set_value();
+    EXPECT_EQ(allAnswered.get_future().wait_for(kAnswerBound), std::future_status::ready);
 }
 
 }  // namespace

@@ -10,7 +10,9 @@
 #include <algorithm>
 #include <condition_variable>
 #include <cstdio>
+#include <future>
 #include <mutex>
+#include <stdexcept>
 #include <thread>
 #include <utility>
 
@@ -71,6 +73,41 @@ protected:
     std::mutex m_logMutex;
     std::condition_variable m_logged;
 };
+
+// A page being made holds up no other country's answer, and a page that cannot be made is
+// answered 503 rather than left waiting. (USA's render waits for the test, Australia's
+// fails.)
+TEST_F(ServerTest, SlowPageHoldsUpNoOtherAndFailedPageAnswers503) {
+    std::promise<void> open;
+    std::shared_future<void> opened = open.get_future().share();
+    std::promise<void> started;
+    std::once_flag startedOnce;
+    ServerOptions options;
+    options.renderer = [&](int land, Instant minute) {
+        if (land == 224) {
+            std::call_once(startedOnce, [&] { started.set_value(); });
+            opened.wait();
+        }
+        if (land == 17) {
+            throw std::runtime_error("no page");
+        }
+        return renderPageParts(land, minute, test::fixtureTable());
+    };
+    start(options);
+    RawConnection usa(m_server->port());
+    usa.send("GET /cgi-bin/wt.cgi?land=224&ID=Abc123xyZ HTTP/1.1\r\nHost: x\r\n\r\n");
+    EXPECT_EQ(started.get_future().wait_for(std::chrono::seconds(20)), std::future_status::ready);
+
+    EXPECT_EQ(status("/cgi-bin/wt.cgi?cnt=604218&ID=Abc123xyZ&land=76"), 200);
+    const auto failed = client().Get("/cgi-bin/wt.cgi?cnt=604218&ID=Abc123xyZ&land=17");
+    open.set_value();
+    ASSERT_TRUE(failed);
+    EXPECT_EQ(failed->status, 503);
+    EXPECT_NE(failed->body.find("503 Service Unavailable"), std::string::npos) << failed->body;
+    const std::string page = usa.readResponse();
+    EXPECT_TRUE(page.starts_with("HTTP/1.1 200 OK\r\n")) << page.substr(0, 100);
+    EXPECT_TRUE(page.ends_with(renderPage(224, m_now, test::fixtureTable(), "Abc123xyZ")));
+}
 
 TEST_F(ServerTest, ServesThePageWithTheIdentifierEchoed) {
     start();
