@@ -1,5 +1,7 @@
 #include "Page.h"
 
+#include <date/tz.h>
+
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -20,7 +22,7 @@ const CityTable& realTable() {
 std::string zoneOf(int land, const std::string& name) {
     for (const Place& place : realTable().places(land)) {
         if (place.name == name) {
-            return place.zoneName;
+            return std::string(place.zone->name());
         }
     }
     return "missing";
