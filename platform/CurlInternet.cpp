@@ -394,7 +394,12 @@ bool CurlInternet::readFile(InternetHandle request, char* buffer, std::size_t si
     r = findRequest(request);
     const std::size_t count = std::min(size, r->buffered());
     if (count == 0) {
-        std::string().swap(r->body);
+        // The transfer is over and nothing is left, or the caller asked for nothing: bytes
+        // still buffered stay for the next read.
+        if (r->buffered() == 0) {
+            std::string().swap(r->body);
+            r->bodyOffset = 0;
+        }
         return r->result == CURLE_OK;
     }
     std::memcpy(buffer, r->body.data() + r->bodyOffset, count);
