@@ -98,10 +98,12 @@ private:
         std::unique_ptr<CountryPage> page;
     };
 
-    // Queues a render of `land` for `minute`, `ahead` of callers or for them; its slot is
-    // marked rendering.
-    void startRender(int land, Instant minute, bool ahead);
-    void render(int land, Instant minute, bool ahead);
+    // Queues a render of `land` for `minute`, `ahead` of callers or for them; false when it
+    // could not be queued. The caller marks the slot rendering when it was.
+    bool startRender(int land, Instant minute, bool ahead) noexcept;
+    // Renders on a render thread and answers the callers of `minute`; never throws, since
+    // an exception there would end the process.
+    void render(int land, Instant minute, bool ahead) noexcept;
 
     // The places rendered; not owned.
     const CityTable& m_table;

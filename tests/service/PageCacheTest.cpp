@@ -9,6 +9,7 @@
 #include <future>
 #include <map>
 #include <mutex>
+#include <new>
 #include <stdexcept>
 
 namespace zonarium {
@@ -144,6 +145,21 @@ TEST(PageCacheTest, FailedRenderAnswersNullAndIsTriedAgain) {
     EXPECT_EQ(answered(ask(cache, 76, at("2026-12-07T04:45:00Z"))), nullptr);
     gate.failing = false;
     EXPECT_NE(answered(ask(cache, 76, at("2026-12-07T04:45:00Z"))), nullptr);
+}
+
+// A callback that throws on a render thread costs its own caller only: the callers sharing
+// the render are answered, and the country is served after it.
+TEST(PageCacheTest, ThrowingCallbackLeavesTheCacheServing) {
+    GatedRenderer gate;
+    PageCache cache(test::fixtureTable(), 1, gate.renderer(224, 0));
+    cache.parts(224, at("2026-12-07T04:45:00Z"), [](const Parts&) { throw std::bad_alloc(); });
+    auto sharing = ask(cache, 224, at("2026-12-07T04:45:00Z"));
+    auto nextMinute = ask(cache, 224, at("2026-12-07T04:46:00Z"));
+    cache.parts(224, at("2026-12-07T04:46:00Z"), [](const Parts&) { throw std::bad_alloc(); });
+    gate.open.set_value();
+    EXPECT_TRUE(answered(std::move(sharing)));
+    EXPECT_TRUE(answered(std::move(nextMinute)));
+    EXPECT_TRUE(answered(ask(cache, 224, at("2026-12-07T04:47:00Z"))));
 }
 
 // Beyond kMaxWaiters callers of one country get null at once; those within it get the page.
