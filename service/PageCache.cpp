@@ -107,7 +107,9 @@ void PageCache::parts(int land, Instant now, PageReady ready) {
             slot.rendering = startRender(land, minute + std::chrono::minutes{1}, true);
         }
     }
-    if (slot.parts && slot.minute == minute) {
+    // A caller who read the clock just before the turn, while another already has the new
+    // minute's parts in place, is served those: they are at most a minute ahead of it.
+    if (slot.parts && (slot.minute == minute || slot.minute == minute + std::chrono::minutes{1})) {
         auto made = slot.parts;
         lock.unlock();
         ready(std::move(made));
@@ -164,7 +166,7 @@ void PageCache::render(int land, Instant minute, bool ahead) noexcept {
     // back fail, they are answered with null too rather than left waiting.
     std::vector<std::pair<Instant, PageReady>> taken;
     std::size_t answeredFrom = 0;
-    // The parts made are those of the minute being served, not ahead of it.
+    // The parts made are now those served, not ahead of them.
     bool current = false;
     {
         const std::lock_guard lock(slot.mutex);
@@ -179,11 +181,14 @@ void PageCache::render(int land, Instant minute, bool ahead) noexcept {
             answeredFrom = 0;
         }
         const bool asked = others != taken.end();
-        current = made && (!ahead || asked);
+        // Parts of the minute before those in place are only answered: a caller who read
+        // the clock just before the turn must not take the new minute's parts away.
+        const bool behind = slot.parts && slot.minute == minute + std::chrono::minutes{1};
+        current = made && (!ahead || asked) && !behind;
         if (current) {
             slot.parts = made;
             slot.minute = minute;
-        } else if (made) {
+        } else if (made && ahead && !behind) {
             slot.next = made;
             slot.nextMinute = minute;
         }
@@ -203,7 +208,8 @@ void PageCache::render(int land, Instant minute, bool ahead) noexcept {
         const std::lock_guard lock(slot.mutex);
         const Instant following = minute + std::chrono::minutes{1};
         if (!slot.waiters.empty()) {
-            // Callers for another minute came meanwhile: the earliest of them is served next.
+            // Callers for another minute came meanwhile: the first of them to come is served
+            // next, and the others once it is done.
             slot.rendering = startRender(land, slot.waiters.front().first, false);
             if (!slot.rendering) {
                 stranded.swap(slot.waiters);

@@ -48,10 +48,12 @@ private:
 // Receives a country's page parts; null when they could not be made.
 using PageReady = std::function<void(std::shared_ptr<const CachedPage>)>;
 
-// Each country's page parts, rendered at most once per minute of the clock that asks, on
-// render threads of its own so that no connection waits for another's page. A country asked
-// for in one minute has its page of the next minute made ahead, so that callers at the turn
-// find it made. Thread-safe; the table must outlive the cache.
+// Each country's page parts, rendered once per minute of the clock that asks while that clock
+// runs forward (again after a failed render or once the clock is set back), on render threads
+// of its own so that no connection waits for another's page. A country asked for in one
+// minute has its page of the next minute made ahead, so that callers at the turn find it
+// made; a caller still a minute behind the turn is served the new minute's parts. Thread-safe;
+// the table must outlive the cache.
 class PageCache {
 public:
     // Callers waiting for one country's page at most; beyond it they get null at once.
@@ -69,9 +71,10 @@ public:
     PageCache& operator=(const PageCache&) = delete;
 
     // Calls `ready` with the parts of `land` (kFirstLand..kLastLand) for the minute holding
-    // `now`: at once on this thread when an earlier call made them, else on a render thread
-    // once made; callers for the same country and minute share one render. `ready` gets
-    // null when the render failed or too many wait already.
+    // `now`, or for the minute after it when those are in place already: at once on this
+    // thread when an earlier call made them, else on a render thread once made; callers for
+    // the same country and minute share one render. `ready` gets null when the render failed
+    // or too many wait already.
     void parts(int land, Instant now, PageReady ready);
 
     // Ends rendering: waits for renders under way, drops callers still waiting and answers
