@@ -58,6 +58,8 @@ class PageCache {
 public:
     // Callers waiting for one country's page at most; beyond it they get null at once.
     static constexpr std::size_t kMaxWaiters = 4096;
+    // Memory files the cache itself holds at most: a country's page in place and its next.
+    static constexpr std::size_t kMemoryFilesHeld = 2 * kLastLand;
     // How long before a zone's local midnight its next day's sun cells are made.
     static constexpr std::chrono::minutes kLookAhead{15};
 

@@ -1,6 +1,7 @@
 #include "ZonariumServer.h"
 
 #include "Page.h"
+#include "PageCache.h"
 #include "RawConnection.h"
 #include "TestSupport.h"
 
@@ -542,6 +543,21 @@ TEST_F(ServerTest, HeadDeadlineDropsUnfinishedHeads) {
     ASSERT_TRUE(kept.send("GET /cgi-bin/wt.cgi?land=76 HTTP/1.1\r\n\r\nGET /cgi-bin/wt.c"));
     EXPECT_EQ(kept.readResponse().rfind("HTTP/1.1 200 OK\r\n", 0), 0u);
     EXPECT_EQ(kept.readToEnd(), "");
+}
+
+// Connections and the page cache's memory files fit under the descriptor limit together,
+// the common soft limit of 1024 included; a limit too low for both still leaves some
+// connections, and no limit leaves the number asked for.
+TEST(ConnectionCapacityTest, LeavesRoomForTheCachesFiles) {
+    for (const std::size_t limit : {1024U, 4096U}) {
+        const std::size_t capacity = connectionCapacity(100000, limit);
+        EXPECT_LE(capacity + PageCache::kMemoryFilesHeld + 32, limit) << limit;
+        EXPECT_GE(capacity, limit / 3) << limit;
+    }
+    EXPECT_GE(connectionCapacity(100000, 256), 32U);
+    EXPECT_LT(connectionCapacity(100000, 256), 256U);
+    EXPECT_EQ(connectionCapacity(4, 1024), 4U);
+    EXPECT_EQ(connectionCapacity(5000, 0), 5000U);
 }
 
 }  // namespace
