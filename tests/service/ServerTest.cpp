@@ -467,6 +467,31 @@ TEST_F(ServerTest, LogsOneLinePerRequest) {
         << m_log[1];
 }
 
+// A connection whose deadline passes while its page is made is closed unanswered and not
+// logged; a connection asking after it is answered and logged.
+TEST_F(ServerTest, ConnectionClosedWhileItsPageIsMadeIsNotLogged) {
+    std::promise<void> open;
+    std::shared_future<void> opened = open.get_future().share();
+    ServerOptions options;
+    options.threads = 1;
+    options.ioTimeout = std::chrono::milliseconds{200};
+    options.renderer = [opened](int land, Instant minute) {
+        opened.wait();
+        return renderPageParts(land, minute, test::fixtureTable());
+    };
+    start(options);
+    RawConnection late(m_server->port());
+    ASSERT_TRUE(late.send("GET /cgi-bin/wt.cgi?land=76&ID=LateOne99 HTTP/1.1\r\n\r\n"));
+    EXPECT_EQ(late.readToEnd(), "");
+    open.set_value();
+    // One event loop: the closed connection's answer is handled before this one's.
+    EXPECT_EQ(status("/cgi-bin/wt.cgi?land=76&ID=NextOne99"), 200);
+    std::unique_lock lock(m_logMutex);
+    m_logged.wait_for(lock, std::chrono::seconds{20}, [this] { return !m_log.empty(); });
+    ASSERT_EQ(m_log.size(), 1u);
+    EXPECT_NE(m_log[0].find("NextOne99"), std::string::npos) << m_log[0];
+}
+
 // Hostile clients. A Range header never makes the reply longer than the page: the whole page
 // is sent, whatever ranges are asked for.
 TEST_F(ServerTest, RangesNeverEnlargeTheReply) {
