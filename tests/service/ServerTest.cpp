@@ -108,6 +108,10 @@ TEST_F(ServerTest, SlowPageHoldsUpNoOtherAndFailedPageAnswers503) {
     const std::string page = usa.readResponse();
     EXPECT_TRUE(page.starts_with("HTTP/1.1 200 OK\r\n")) << page.substr(0, 100);
     EXPECT_TRUE(page.ends_with(renderPage(224, m_now, test::fixtureTable(), "Abc123xyZ")));
+    // The renderer refers to this test's locals: the renders made ahead end here.
+    m_server->stop();
+    m_thread.join();
+    m_server.reset();
 }
 
 TEST_F(ServerTest, ServesThePageWithTheIdentifierEchoed) {
