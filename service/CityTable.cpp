@@ -4,9 +4,14 @@
 
 #include <date/tz.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <fstream>
 #include <sstream>
 #include <unordered_map>
 #include <unordered_set>
@@ -74,6 +79,28 @@ bool isPrintableLatin1(std::string_view text) {
     return true;
 }
 
+// Longest part of a field quoted in a message.
+constexpr std::size_t kQuotedFieldBytes = 40;
+
+// `field` quoted for a message: at most kQuotedFieldBytes of it, with bytes outside
+// printable ASCII and the backslash written as \xNN, so that what reaches the terminal is
+// what the file holds.
+std::string quoted(std::string_view field) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out = "\"";
+    for (const unsigned char c : field.substr(0, kQuotedFieldBytes)) {
+        if (c < 0x20 || c >= 0x7F || c == '\\') {
+            out += "\\x";
+            out += kHex[c >> 4];
+            out += kHex[c & 0xF];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    out += field.size() > kQuotedFieldBytes ? "\"..." : "\"";
+    return out;
+}
+
 // Looks a zone up in the system tzdata; null when it is not there.
 const date::time_zone* findZone(std::string_view name) {
     try {
@@ -117,7 +144,7 @@ CityTableLoad parseCityTable(std::string_view text, std::string_view sourceName)
         }
         int land = 0;
         if (!parseInt(fields[0], land) || land < kFirstLand || land > kLastLand) {
-            return fail("country code \"" + std::string(fields[0]) + "\" is not 1..236");
+            return fail("country code " + quoted(fields[0]) + " is not 1..236");
         }
         const std::string_view name = fields[1];
         if (name.empty() || !isPrintableLatin1(name)) {
@@ -128,22 +155,21 @@ CityTableLoad parseCityTable(std::string_view text, std::string_view sourceName)
         }
         Place place;
         if (!parseDouble(fields[2], place.latitude) || std::fabs(place.latitude) > 90) {
-            return fail("latitude \"" + std::string(fields[2]) + "\" is not -90..90");
+            return fail("latitude " + quoted(fields[2]) + " is not -90..90");
         }
         if (!parseDouble(fields[3], place.longitude) || std::fabs(place.longitude) > 180) {
-            return fail("longitude \"" + std::string(fields[3]) + "\" is not -180..180");
+            return fail("longitude " + quoted(fields[3]) + " is not -180..180");
         }
         auto [zone, isNew] = zones.try_emplace(fields[4], nullptr);
         if (isNew) {
             zone->second = findZone(fields[4]);
         }
         if (zone->second == nullptr) {
-            return fail("unknown time zone \"" + std::string(fields[4]) + "\"");
+            return fail("unknown time zone " + quoted(fields[4]));
         }
         place.zone = zone->second;
         if (!seen[static_cast<std::size_t>(land)].insert(name).second) {
-            return fail("name \"" + std::string(name) + "\" repeated in country " +
-                        std::to_string(land));
+            return fail("name " + quoted(name) + " repeated in country " + std::to_string(land));
         }
         place.name = std::string(name);
         result.table.add(land, std::move(place));
@@ -152,25 +178,47 @@ CityTableLoad parseCityTable(std::string_view text, std::string_view sourceName)
     return result;
 }
 
-CityTableLoad loadCityTable(const std::string& path) {
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    if (!in) {
-        CityTableLoad result;
+CityTableLoad loadCityTable(const std::string& path, std::size_t maxBytes) {
+    CityTableLoad result;
+    const int file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (file < 0) {
         result.error = path + ": cannot open the places file";
         return result;
     }
-    const std::streamoff size = in.tellg();
+    // A regular file is read by its size; a pipe or device until its end, both no further
+    // than one byte past `maxBytes`.
     std::string content;
-    if (size > 0) {
-        content.resize(static_cast<std::size_t>(size));
-        in.seekg(0);
-        in.read(content.data(), size);
+    struct stat status {};
+    if (::fstat(file, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0) {
+        content.reserve(std::min(static_cast<std::size_t>(status.st_size), maxBytes) + 1);
     }
-    if (size < 0 || in.bad() || (size > 0 && in.gcount() != size)) {
-        CityTableLoad result;
+    std::size_t filled = 0;
+    bool failed = false;
+    while (filled <= maxBytes) {
+        if (filled == content.size()) {
+            content.resize(std::min(std::max(content.capacity(), filled + 65536), maxBytes + 1));
+        }
+        const ssize_t got = ::read(file, content.data() + filled, content.size() - filled);
+        if (got > 0) {
+            filled += static_cast<std::size_t>(got);
+        } else if (got < 0 && errno == EINTR) {
+            continue;
+        } else {
+            failed = got < 0;
+            break;
+        }
+    }
+    ::close(file);
+    if (failed) {
         result.error = path + ": read error";
         return result;
     }
+    if (filled > maxBytes) {
+        result.error =
+            path + ": places file larger than " + std::to_string(maxBytes >> 20) + " MiB";
+        return result;
+    }
+    content.resize(filled);
     return parseCityTable(content, path);
 }
 

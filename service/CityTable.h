@@ -3,6 +3,7 @@
 #include "Countries.h"
 
 #include <array>
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -74,7 +75,11 @@ struct CityTableLoad {
 // The table's tzdata release is systemTzdataRelease(), the release its zones come from.
 CityTableLoad parseCityTable(std::string_view text, std::string_view sourceName);
 
-// Reads and parses the file at `path`; a missing or unreadable file is an error.
-CityTableLoad loadCityTable(const std::string& path);
+// Largest places file read.
+inline constexpr std::size_t kMaxPlacesFileBytes = std::size_t{256} << 20;
+
+// Reads and parses the file at `path`, a regular file or not (a pipe, say); a missing or
+// unreadable file is an error, and so is one larger than `maxBytes`.
+CityTableLoad loadCityTable(const std::string& path, std::size_t maxBytes = kMaxPlacesFileBytes);
 
 }  // namespace zonarium

@@ -253,6 +253,12 @@ void HttpSession::onBody(beast::error_code ec) {
         // On this connection's loop: at once when answered there, else queued to it.
         net::dispatch(self->m_socket.get_executor(),
                       [self, ends, reply = std::move(reply)]() mutable {
+                          if (!self->m_socket.is_open()) {
+                              // Closed by its deadline while the page was made: nothing is
+                              // sent, and nothing logged as sent.
+                              self->finish();
+                              return;
+                          }
                           self->send(std::move(reply), ends);
                       });
     });

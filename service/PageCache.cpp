@@ -19,6 +19,20 @@ namespace {
 // ahead can wait.
 constexpr int kRenderNiceness = 5;
 
+// Gives each waiter from `from` on the parts `made` of `minute`, or null when it waits for
+// another minute. A callback that throws has lost its caller alone: the rest are answered
+// all the same, and no exception leaves a render thread.
+void answer(std::vector<std::pair<Instant, PageReady>>& waiters, std::size_t from, Instant minute,
+            const std::shared_ptr<const CachedPage>& made) noexcept {
+    for (std::size_t i = from; i < waiters.size(); ++i) {
+        try {
+            waiters[i].second(waiters[i].first == minute ? made : nullptr);
+        } catch (...) {
+            // Nothing more can be done for this caller.
+        }
+    }
+}
+
 }  // namespace
 
 CachedPage::CachedPage(PageParts rendered) : head(std::move(rendered.head)) {
@@ -90,11 +104,12 @@ void PageCache::parts(int land, Instant now, PageReady ready) {
         slot.parts = std::move(slot.next);
         slot.minute = minute;
         if (!slot.rendering) {
-            slot.rendering = true;
-            startRender(land, minute + std::chrono::minutes{1}, true);
+            slot.rendering = startRender(land, minute + std::chrono::minutes{1}, true);
         }
     }
-    if (slot.parts && slot.minute == minute) {
+    // A caller who read the clock just before the turn, while another already has the new
+    // minute's parts in place, is served those: they are at most a minute ahead of it.
+    if (slot.parts && (slot.minute == minute || slot.minute == minute + std::chrono::minutes{1})) {
         auto made = slot.parts;
         lock.unlock();
         ready(std::move(made));
@@ -107,16 +122,27 @@ void PageCache::parts(int land, Instant now, PageReady ready) {
     }
     slot.waiters.emplace_back(minute, std::move(ready));
     if (!slot.rendering) {
-        slot.rendering = true;
-        startRender(land, minute, false);
+        slot.rendering = startRender(land, minute, false);
+        if (!slot.rendering) {
+            // No render will come: the callers are told now rather than kept waiting.
+            std::vector<std::pair<Instant, PageReady>> stranded;
+            stranded.swap(slot.waiters);
+            lock.unlock();
+            answer(stranded, 0, minute, nullptr);
+        }
     }
 }
 
-void PageCache::startRender(int land, Instant minute, bool ahead) {
-    boost::asio::post(m_pool, [this, land, minute, ahead] { render(land, minute, ahead); });
+bool PageCache::startRender(int land, Instant minute, bool ahead) noexcept {
+    try {
+        boost::asio::post(m_pool, [this, land, minute, ahead] { render(land, minute, ahead); });
+        return true;
+    } catch (...) {
+        return false;
+    }
 }
 
-void PageCache::render(int land, Instant minute, bool ahead) {
+void PageCache::render(int land, Instant minute, bool ahead) noexcept {
     thread_local const bool yields = [] {
         return ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kRenderNiceness) == 0;
     }();
@@ -136,30 +162,38 @@ void PageCache::render(int land, Instant minute, bool ahead) {
         // Answered below with null: the callers are told rather than kept waiting.
     }
 
-    std::vector<PageReady> answered;
-    // The parts made are those of the minute being served, not ahead of it.
+    // Every waiter is taken out, and those of another minute put back; should putting them
+    // back fail, they are answered with null too rather than left waiting.
+    std::vector<std::pair<Instant, PageReady>> taken;
+    std::size_t answeredFrom = 0;
+    // The parts made are now those served, not ahead of them.
     bool current = false;
     {
         const std::lock_guard lock(slot.mutex);
-        auto& waiters = slot.waiters;
+        taken.swap(slot.waiters);
         const auto others = std::stable_partition(
-            waiters.begin(), waiters.end(), [minute](const auto& w) { return w.first != minute; });
-        for (auto it = others; it != waiters.end(); ++it) {
-            answered.push_back(std::move(it->second));
+            taken.begin(), taken.end(), [minute](const auto& w) { return w.first != minute; });
+        try {
+            slot.waiters.assign(std::make_move_iterator(taken.begin()),
+                                std::make_move_iterator(others));
+            answeredFrom = static_cast<std::size_t>(others - taken.begin());
+        } catch (...) {
+            answeredFrom = 0;
         }
-        waiters.erase(others, waiters.end());
-        current = made && (!ahead || !answered.empty());
+        const bool asked = others != taken.end();
+        // Parts of the minute before those in place are only answered: a caller who read
+        // the clock just before the turn must not take the new minute's parts away.
+        const bool behind = slot.parts && slot.minute == minute + std::chrono::minutes{1};
+        current = made && (!ahead || asked) && !behind;
         if (current) {
             slot.parts = made;
             slot.minute = minute;
-        } else if (made) {
+        } else if (made && ahead && !behind) {
             slot.next = made;
             slot.nextMinute = minute;
         }
     }
-    for (PageReady& ready : answered) {
-        ready(made);
-    }
+    answer(taken, answeredFrom, minute, made);
 
     if (made && slot.page) {
         try {
@@ -169,16 +203,24 @@ void PageCache::render(int land, Instant minute, bool ahead) {
         }
     }
 
-    const std::lock_guard lock(slot.mutex);
-    const Instant following = minute + std::chrono::minutes{1};
-    if (!slot.waiters.empty()) {
-        // Callers for another minute came meanwhile: the earliest of them is served next.
-        startRender(land, slot.waiters.front().first, false);
-    } else if (current && !(slot.next && slot.nextMinute == following)) {
-        startRender(land, following, true);
-    } else {
-        slot.rendering = false;
+    std::vector<std::pair<Instant, PageReady>> stranded;
+    {
+        const std::lock_guard lock(slot.mutex);
+        const Instant following = minute + std::chrono::minutes{1};
+        if (!slot.waiters.empty()) {
+            // Callers for another minute came meanwhile: the first of them to come is served
+            // next, and the others once it is done.
+            slot.rendering = startRender(land, slot.waiters.front().first, false);
+            if (!slot.rendering) {
+                stranded.swap(slot.waiters);
+            }
+        } else if (current && !(slot.next && slot.nextMinute == following)) {
+            slot.rendering = startRender(land, following, true);
+        } else {
+            slot.rendering = false;
+        }
     }
+    answer(stranded, 0, minute, nullptr);
 }
 
 }  // namespace zonarium

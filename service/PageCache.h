@@ -48,14 +48,18 @@ private:
 // Receives a country's page parts; null when they could not be made.
 using PageReady = std::function<void(std::shared_ptr<const CachedPage>)>;
 
-// Each country's page parts, rendered at most once per minute of the clock that asks, on
-// render threads of its own so that no connection waits for another's page. A country asked
-// for in one minute has its page of the next minute made ahead, so that callers at the turn
-// find it made. Thread-safe; the table must outlive the cache.
+// Each country's page parts, rendered once per minute of the clock that asks while that clock
+// runs forward (again after a failed render or once the clock is set back), on render threads
+// of its own so that no connection waits for another's page. A country asked for in one
+// minute has its page of the next minute made ahead, so that callers at the turn find it
+// made; a caller still a minute behind the turn is served the new minute's parts. Thread-safe;
+// the table must outlive the cache.
 class PageCache {
 public:
     // Callers waiting for one country's page at most; beyond it they get null at once.
     static constexpr std::size_t kMaxWaiters = 4096;
+    // Memory files the cache itself holds at most: a country's page in place and its next.
+    static constexpr std::size_t kMemoryFilesHeld = 2 * kLastLand;
     // How long before a zone's local midnight its next day's sun cells are made.
     static constexpr std::chrono::minutes kLookAhead{15};
 
@@ -69,9 +73,10 @@ public:
     PageCache& operator=(const PageCache&) = delete;
 
     // Calls `ready` with the parts of `land` (kFirstLand..kLastLand) for the minute holding
-    // `now`: at once on this thread when an earlier call made them, else on a render thread
-    // once made; callers for the same country and minute share one render. `ready` gets
-    // null when the render failed or too many wait already.
+    // `now`, or for the minute after it when those are in place already: at once on this
+    // thread when an earlier call made them, else on a render thread once made; callers for
+    // the same country and minute share one render. `ready` gets null when the render failed
+    // or too many wait already.
     void parts(int land, Instant now, PageReady ready);
 
     // Ends rendering: waits for renders under way, drops callers still waiting and answers
@@ -98,10 +103,12 @@ private:
         std::unique_ptr<CountryPage> page;
     };
 
-    // Queues a render of `land` for `minute`, `ahead` of callers or for them; its slot is
-    // marked rendering.
-    void startRender(int land, Instant minute, bool ahead);
-    void render(int land, Instant minute, bool ahead);
+    // Queues a render of `land` for `minute`, `ahead` of callers or for them; false when it
+    // could not be queued. The caller marks the slot rendering when it was.
+    bool startRender(int land, Instant minute, bool ahead) noexcept;
+    // Renders on a render thread and answers the callers of `minute`; never throws, since
+    // an exception there would end the process.
+    void render(int land, Instant minute, bool ahead) noexcept;
 
     // The places rendered; not owned.
     const CityTable& m_table;

@@ -26,25 +26,38 @@ using tcp = net::ip::tcp;
 
 namespace {
 
-// Descriptors kept free of connections for the server's own use.
-constexpr std::size_t kReservedDescriptors = 32;
+// Descriptors kept free of connections for the server's own use (listener, event loops,
+// log) and for pages still being sent after the cache moved on; past the limit a new page
+// is kept in memory instead of a memory file, so this need not cover every one.
+constexpr std::size_t kOwnDescriptors = 64;
 // Pause before accepting again after accept failed (out of descriptors, say).
 constexpr std::chrono::milliseconds kAcceptRetry{50};
 
-// options.maxConnections, capped so that connections leave kReservedDescriptors free.
-std::size_t connectionCapacity(std::size_t wanted) {
-    std::size_t capacity = std::max<std::size_t>(1, wanted);
+// The soft descriptor limit; 0 when there is none.
+std::size_t descriptorLimit() {
     rlimit files{};
-    if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur != RLIM_INFINITY) {
-        const auto available = static_cast<std::size_t>(files.rlim_cur);
-        capacity = std::min(capacity, available > 2 * kReservedDescriptors
-                                          ? available - kReservedDescriptors
-                                          : available / 2 + 1);
+    if (::getrlimit(RLIMIT_NOFILE, &files) != 0 || files.rlim_cur == RLIM_INFINITY) {
+        return 0;
     }
-    return capacity;
+    return static_cast<std::size_t>(files.rlim_cur);
 }
 
 }  // namespace
+
+std::size_t connectionCapacity(std::size_t wanted, std::size_t descriptorLimit) {
+    const std::size_t capacity = std::max<std::size_t>(1, wanted);
+    if (descriptorLimit == 0) {
+        return capacity;
+    }
+    // The page cache holds up to two memory files per country, the page in place and the
+    // next one; past them a page is kept in memory instead, so a limit too low for both
+    // leaves the connections a quarter of it rather than none.
+    const std::size_t reserved = kOwnDescriptors + PageCache::kMemoryFilesHeld;
+    const std::size_t available = descriptorLimit > reserved + descriptorLimit / 4
+                                      ? descriptorLimit - reserved
+                                      : descriptorLimit / 4 + 1;
+    return std::min(capacity, available);
+}
 
 struct ZonariumServer::Front {
     Front(const CityTable& places, ServerOptions options, Clock now, LogSink sink)
@@ -62,7 +75,7 @@ struct ZonariumServer::Front {
                           log(accessLogLine(peer, clock(), requestLine, status, bodyBytes));
                       }
                   },
-                  ConnectionSlots(connectionCapacity(options.maxConnections))} {
+                  ConnectionSlots(connectionCapacity(options.maxConnections, descriptorLimit()))} {
         for (int i = 0; i < std::max(1, options.threads); ++i) {
             loops.push_back(std::make_unique<net::io_context>(1));
         }

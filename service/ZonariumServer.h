@@ -54,6 +54,10 @@ struct ServerOptions {
     int sendBufferBytes = 0;
 };
 
+// Open connections allowed for `wanted` at most under a limit of `descriptorLimit` open
+// descriptors (0: none), leaving room for the server's own and the page cache's files.
+std::size_t connectionCapacity(std::size_t wanted, std::size_t descriptorLimit);
+
 // Source of the current instant; replaced in tests.
 using Clock = std::function<Instant()>;
 // Receives one finished access-log line, without its line feed; must be thread-safe and

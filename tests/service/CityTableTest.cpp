@@ -5,6 +5,10 @@
 #include <date/tz.h>
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <string>
+
 namespace zonarium {
 namespace {
 
@@ -64,11 +68,17 @@ TEST(CityTableTest, RefusesFaultyLinesNamingTheLine) {
         {"76\tX\t1\t1\tMars/Olympus", "t.tsv:2: unknown time zone \"Mars/Olympus\""},
         {"76\tAgra\t1\t1\tUTC", "t.tsv:2: name \"Agra\" repeated in country 76"},
         {"76\t" + std::string(101, 'x') + "\t1\t1\tUTC", "t.tsv:2: name longer than 100 bytes"},
+        // Fields are quoted escaped and cut short: no byte reaches the terminal raw.
+        {std::string("7\0x\tX\t1\t1\tUTC", 13), "t.tsv:2: country code \"7\\x00x\" is not"},
+        {"76\tX\t1\t1\tMars/\x1B[31m\\\xE9",
+         "t.tsv:2: unknown time zone \"Mars/\\x1B[31m\\x5C\\xE9\"\n"},
+        {"76\tX\t1\t1\t" + std::string(41, 'z'),
+         "t.tsv:2: unknown time zone \"" + std::string(40, 'z') + "\"...\n"},
     };
     for (const auto& c : cases) {
         const auto load = parseCityTable(good + c.line + "\n", "t.tsv");
         EXPECT_FALSE(load) << c.line;
-        EXPECT_EQ(load.error.rfind(c.message, 0), 0u) << load.error;
+        EXPECT_EQ((load.error + "\n").rfind(c.message, 0), 0u) << load.error;
         EXPECT_EQ(load.table.size(), 0u);
     }
     // The same name in two countries is fine, and so is a name of 100 bytes.
@@ -81,6 +91,23 @@ TEST(CityTableTest, MissingFileIsAnError) {
     const auto load = loadCityTable("/nonexistent/places.tsv");
     EXPECT_FALSE(load);
     EXPECT_EQ(load.error, "/nonexistent/places.tsv: cannot open the places file");
+}
+
+// A pipe is read to its end, and a file beyond the size limit is refused once the limit is
+// passed, an endless device included.
+TEST(CityTableTest, ReadsPipesAndRefusesLargeFiles) {
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    const std::string text = "76\tAgra\t27.18\t78.01\tAsia/Kolkata\n";
+    ASSERT_EQ(::write(ends[1], text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    ::close(ends[1]);
+    const auto piped = loadCityTable("/proc/self/fd/" + std::to_string(ends[0]));
+    ::close(ends[0]);
+    ASSERT_TRUE(piped) << piped.error;
+    EXPECT_EQ(piped.table.places(76).size(), 1u);
+
+    EXPECT_EQ(loadCityTable("/dev/zero", std::size_t{1} << 20).error,
+              "/dev/zero: places file larger than 1 MiB");
 }
 
 }  // namespace

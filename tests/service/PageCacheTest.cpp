@@ -9,6 +9,7 @@
 #include <future>
 #include <map>
 #include <mutex>
+#include <new>
 #include <stdexcept>
 
 namespace zonarium {
@@ -86,9 +87,26 @@ TEST(PageCacheTest, RendersOncePerMinute) {
               renderPageParts(76, at("2026-12-07T04:45:00Z"), test::fixtureTable()).tail);
     EXPECT_EQ(answered(ask(cache, 76, at("2026-12-07T04:45:01Z"))), turn);
 
-    // Countries are cached apart, and a clock going back renders the earlier minute again.
+    // Countries are cached apart, and a clock set back renders the earlier minute again.
     EXPECT_NE(answered(ask(cache, 224, at("2026-12-07T04:45:00Z")))->tail, turn->tail);
-    EXPECT_EQ(answered(ask(cache, 76, at("2026-12-07T04:44:30Z")))->tail, lastSecond->tail);
+    EXPECT_EQ(answered(ask(cache, 76, at("2026-12-07T04:43:30Z")))->tail,
+              renderPageParts(76, at("2026-12-07T04:43:00Z"), test::fixtureTable()).tail);
+}
+
+// A caller who read the clock in the last second before the turn, once the new minute's
+// parts are in place, is served those: no render of the minute gone, and the new minute's
+// callers keep them.
+TEST(PageCacheTest, CallerBehindTheTurnGetsTheNewMinute) {
+    GatedRenderer gate;
+    gate.open.set_value();
+    PageCache cache(test::fixtureTable(), 1, gate.renderer(0, 0));
+    ASSERT_TRUE(answered(ask(cache, 76, at("2026-12-07T04:45:10Z"))));
+    const auto turn = answered(ask(cache, 76, at("2026-12-07T04:46:00Z")));
+    ASSERT_TRUE(turn);
+    EXPECT_EQ(answered(ask(cache, 76, at("2026-12-07T04:45:59Z"))), turn);
+    EXPECT_EQ(answered(ask(cache, 76, at("2026-12-07T04:46:30Z"))), turn);
+    EXPECT_EQ(gate.renders(76, at("2026-12-07T04:45:00Z")), 1);
+    EXPECT_EQ(gate.renders(76, at("2026-12-07T04:46:00Z")), 1);
 }
 
 // Callers of one country and minute share one render, callers of the next minute who come
@@ -144,6 +162,18 @@ TEST(PageCacheTest, FailedRenderAnswersNullAndIsTriedAgain) {
     EXPECT_EQ(answered(ask(cache, 76, at("2026-12-07T04:45:00Z"))), nullptr);
     gate.failing = false;
     EXPECT_NE(answered(ask(cache, 76, at("2026-12-07T04:45:00Z"))), nullptr);
+}
+
+// A callback that throws on a render thread costs its own caller only: the callers sharing
+// the render are answered, and the country is served after it.
+TEST(PageCacheTest, ThrowingCallbackLeavesTheCacheServing) {
+    GatedRenderer gate;
+    PageCache cache(test::fixtureTable(), 1, gate.renderer(224, 0));
+    cache.parts(224, at("2026-12-07T04:45:00Z"), [](const Parts&) { throw std::bad_alloc(); });
+    auto sharing = ask(cache, 224, at("2026-12-07T04:45:00Z"));
+    gate.open.set_value();
+    EXPECT_TRUE(answered(std::move(sharing)));
+    EXPECT_TRUE(answered(ask(cache, 224, at("2026-12-07T04:47:00Z"))));
 }
 
 // Beyond kMaxWaiters callers of one country get null at once; those within it get the page.

@@ -1,6 +1,7 @@
 #include "ZonariumServer.h"
 
 #include "Page.h"
+#include "PageCache.h"
 #include "RawConnection.h"
 #include "TestSupport.h"
 
@@ -107,6 +108,10 @@ TEST_F(ServerTest, SlowPageHoldsUpNoOtherAndFailedPageAnswers503) {
     const std::string page = usa.readResponse();
     EXPECT_TRUE(page.starts_with("HTTP/1.1 200 OK\r\n")) << page.substr(0, 100);
     EXPECT_TRUE(page.ends_with(renderPage(224, m_now, test::fixtureTable(), "Abc123xyZ")));
+    // The renderer refers to this test's locals: the renders made ahead end here.
+    m_server->stop();
+    m_thread.join();
+    m_server.reset();
 }
 
 TEST_F(ServerTest, ServesThePageWithTheIdentifierEchoed) {
@@ -466,6 +471,31 @@ TEST_F(ServerTest, LogsOneLinePerRequest) {
         << m_log[1];
 }
 
+// A connection whose deadline passes while its page is made is closed unanswered and not
+// logged; a connection asking after it is answered and logged.
+TEST_F(ServerTest, ConnectionClosedWhileItsPageIsMadeIsNotLogged) {
+    std::promise<void> open;
+    std::shared_future<void> opened = open.get_future().share();
+    ServerOptions options;
+    options.threads = 1;
+    options.ioTimeout = std::chrono::milliseconds{200};
+    options.renderer = [opened](int land, Instant minute) {
+        opened.wait();
+        return renderPageParts(land, minute, test::fixtureTable());
+    };
+    start(options);
+    RawConnection late(m_server->port());
+    ASSERT_TRUE(late.send("GET /cgi-bin/wt.cgi?land=76&ID=LateOne99 HTTP/1.1\r\n\r\n"));
+    EXPECT_EQ(late.readToEnd(), "");
+    open.set_value();
+    // One event loop: the closed connection's answer is handled before this one's.
+    EXPECT_EQ(status("/cgi-bin/wt.cgi?land=76&ID=NextOne99"), 200);
+    std::unique_lock lock(m_logMutex);
+    m_logged.wait_for(lock, std::chrono::seconds{20}, [this] { return !m_log.empty(); });
+    ASSERT_EQ(m_log.size(), 1u);
+    EXPECT_NE(m_log[0].find("NextOne99"), std::string::npos) << m_log[0];
+}
+
 // Hostile clients. A Range header never makes the reply longer than the page: the whole page
 // is sent, whatever ranges are asked for.
 TEST_F(ServerTest, RangesNeverEnlargeTheReply) {
@@ -542,6 +572,13 @@ TEST_F(ServerTest, HeadDeadlineDropsUnfinishedHeads) {
     ASSERT_TRUE(kept.send("GET /cgi-bin/wt.cgi?land=76 HTTP/1.1\r\n\r\nGET /cgi-bin/wt.c"));
     EXPECT_EQ(kept.readResponse().rfind("HTTP/1.1 200 OK\r\n", 0), 0u);
     EXPECT_EQ(kept.readToEnd(), "");
+}
+
+// Connections and the page cache's memory files fit under the common soft limit of 1024.
+TEST(ConnectionCapacityTest, LeavesRoomForTheCachesFiles) {
+    const std::size_t capacity = connectionCapacity(100000, 1024);
+    EXPECT_LE(capacity + PageCache::kMemoryFilesHeld + 32, 1024U);
+    EXPECT_GE(capacity, 256U);
 }
 
 }  // namespace
