@@ -42,10 +42,6 @@ struct CliParse {
 CliParse parseCliArguments(const std::vector<std::string>& args, const std::string& serverSetting,
                            std::string& warning);
 
-// The closest country names to `name`, best first, at most `count`: names that start with
-// it or hold it, then names within a small edit distance.
-std::vector<std::string> closestCountries(const std::string& name, std::size_t count);
-
 // ISO-8859-1 text as UTF-8.
 std::string Latin1ToUtf8(const std::string& latin1);
 
