@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "EndToEndSupport.h"
-#include "HoraluxCli.h"
+#include "TerminalText.h"
 
 namespace horalux {
 namespace {
