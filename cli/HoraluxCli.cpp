@@ -1,70 +1,15 @@
 #include "HoraluxCli.h"
 
-#include <iconv.h>
-#include <langinfo.h>
-
-#include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstring>
-#include <numeric>
-#include <string_view>
 
 #include "CountryTable.h"
 #include "RetrievalView.h"
+#include "TerminalText.h"
 #include "TimeRetrieval.h"
 
 namespace horalux {
 namespace {
-
-constexpr const char* kUsageText =
-    "Usage: horalux-cli [--server HOST[:PORT]] [--direct] COUNTRY\n"
-    "       horalux-cli --list | --help | --version\n"
-    "Lists the local time, sunrise and sunset of every city and town of COUNTRY, as the\n"
-    "Horalux window does: a header line, then one line per place.\n"
-    "\n"
-    "  COUNTRY              a name as the country list shows it; letter case is ignored\n"
-    "  --server HOST[:PORT] the time service to ask (default: $HORALUX_SERVER, else\n"
-    "                       127.0.0.1:80)\n"
-    "  --direct             connect without a proxy (default: the system's proxy settings)\n"
-    "  --list               print every country's code and name\n"
-    "  --help               show this text\n"
-    "  --version            show the version\n"
-    "\n"
-    "Exit status: 0 after a listing, 1 when the service could not be asked, 2 for a usage\n"
-    "error.\n";
-
-std::string lower(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return out;
-}
-
-std::size_t editDistance(std::string_view a, std::string_view b) {
-    std::vector<std::size_t> row(b.size() + 1);
-    std::iota(row.begin(), row.end(), 0);
-    for (std::size_t i = 1; i <= a.size(); ++i) {
-        std::size_t diagonal = row[0];
-        row[0] = i;
-        for (std::size_t j = 1; j <= b.size(); ++j) {
-            const std::size_t above = row[j];
-            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
-            diagonal = above;
-        }
-    }
-    return row[b.size()];
-}
-
-int findCountry(const std::string& name) {
-    const std::string wanted = lower(name);
-    for (int entry = 1; entry < CountryTable::kEntryCount; ++entry) {
-        if (lower(CountryTable::entryName(entry)) == wanted) {
-            return entry;
-        }
-    }
-    return 0;
-}
 
 // The terminal's side of a fetch: the country comes from the command line, rows go to
 // standard output as they are listed, captions and failures to standard error.
@@ -112,175 +57,12 @@ private:
 
 }  // namespace
 
-std::vector<std::string> closestCountries(const std::string& name, std::size_t count) {
-    const std::string wanted = lower(name);
-    std::vector<std::pair<std::size_t, std::string>> ranked;
-    for (int entry = 1; entry < CountryTable::kEntryCount; ++entry) {
-        const std::string_view country = CountryTable::entryName(entry);
-        const std::string folded = lower(country);
-        std::size_t score = SIZE_MAX;
-        if (!wanted.empty() && folded.starts_with(wanted)) {
-            score = 0;
-        } else if (!wanted.empty() && folded.find(wanted) != std::string::npos) {
-            score = 1;
-        } else {
-            const std::size_t distance = editDistance(wanted, folded);
-            if (distance <= std::max<std::size_t>(2, wanted.size() / 3)) {
-                score = 1 + distance;
-            }
-        }
-        if (score != SIZE_MAX) {
-            ranked.emplace_back(score, std::string(country));
-        }
-    }
-    std::stable_sort(ranked.begin(), ranked.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
-    std::vector<std::string> names;
-    for (std::size_t i = 0; i < ranked.size() && i < count; ++i) {
-        names.push_back(ranked[i].second);
-    }
-    return names;
-}
-
-CliParse parseCliArguments(const std::vector<std::string>& args, const std::string& serverSetting,
-                           std::string& warning) {
-    CliParse parse;
-    CliRequest& request = parse.request;
-    std::string server;
-    std::vector<std::string> countries;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--help" || arg == "-h") {
-            request.action = CliRequest::Action::Help;
-            return parse;
-        }
-        if (arg == "--version") {
-            request.action = CliRequest::Action::Version;
-            return parse;
-        }
-        if (arg == "--list") {
-            request.action = CliRequest::Action::List;
-        } else if (arg == "--direct") {
-            request.access = AccessType::Direct;
-        } else if (arg == "--server" || arg.starts_with("--server=")) {
-            if (arg == "--server") {
-                if (i + 1 >= args.size() || args[i + 1].starts_with("-")) {
-                    parse.error = "--server needs HOST[:PORT]";
-                    return parse;
-                }
-                server = args[++i];
-            } else {
-                server = arg.substr(9);
-            }
-            if (!parseServiceAddress(server)) {
-                parse.error = "--server \"" + server + "\" is not HOST[:PORT]";
-                return parse;
-            }
-        } else if (arg == "--") {
-            countries.insert(countries.end(), args.begin() + static_cast<long>(i) + 1, args.end());
-            break;
-        } else if (arg.starts_with("-") && arg.size() > 1) {
-            parse.error = "unknown option " + arg;
-            return parse;
-        } else {
-            countries.push_back(arg);
-        }
-    }
-    request.service = server.empty() ? serviceAddressFromSetting(serverSetting, warning)
-                                     : *parseServiceAddress(server);
-    if (request.action == CliRequest::Action::List) {
-        return parse;
-    }
-    // A name with spaces may come as one argument or as several.
-    std::string name;
-    for (const std::string& word : countries) {
-        name += (name.empty() ? "" : " ") + word;
-    }
-    if (name.empty()) {
-        parse.error = "no country given";
-        return parse;
-    }
-    request.entry = findCountry(name);
-    if (request.entry == 0) {
-        parse.error = "unknown country \"" + name + "\"";
-        const std::vector<std::string> close = closestCountries(name, 4);
-        for (std::size_t i = 0; i < close.size(); ++i) {
-            parse.error += (i == 0 ? "; did you mean " : ", ") + close[i];
-        }
-        if (!close.empty()) {
-            parse.error += "?";
-        }
-    }
-    return parse;
-}
-
-std::string Latin1ToUtf8(const std::string& latin1) {
-    std::string out;
-    out.reserve(latin1.size());
-    for (const char c : latin1) {
-        const auto u = static_cast<unsigned char>(c);
-        if (u < 0x80) {
-            out += c;
-        } else {
-            out += static_cast<char>(0xC0 | (u >> 6));
-            out += static_cast<char>(0x80 | (u & 0x3F));
-        }
-    }
-    return out;
-}
-
-TerminalText::TerminalText() {
-    const std::string charset = nl_langinfo(CODESET);
-    m_utf8 = charset == "UTF-8";
-    if (!m_utf8 && charset != "ISO-8859-1") {
-        iconv_t converter = iconv_open(charset.c_str(), "ISO-8859-1");
-        if (converter == reinterpret_cast<iconv_t>(-1)) {
-            converter = iconv_open("ASCII", "ISO-8859-1");
-        }
-        if (converter != reinterpret_cast<iconv_t>(-1)) {
-            m_converter = converter;
-        }
-    }
-}
-
-TerminalText::~TerminalText() {
-    if (m_converter != nullptr) {
-        iconv_close(static_cast<iconv_t>(m_converter));
-    }
-}
-
-std::string TerminalText::operator()(const std::string& latin1) const {
-    if (m_utf8) {
-        return Latin1ToUtf8(latin1);
-    }
-    if (m_converter == nullptr) {
-        return latin1;
-    }
-    // One character at a time, so that one the terminal cannot hold becomes one '?'.
-    auto* converter = static_cast<iconv_t>(m_converter);
-    std::string out;
-    for (char c : latin1) {
-        char buffer[16];
-        char* in = &c;
-        std::size_t inLeft = 1;
-        char* to = buffer;
-        std::size_t toLeft = sizeof buffer;
-        if (iconv(converter, &in, &inLeft, &to, &toLeft) == static_cast<std::size_t>(-1)) {
-            iconv(converter, nullptr, nullptr, nullptr, nullptr);
-            out += '?';
-        } else {
-            out.append(buffer, sizeof buffer - toLeft);
-        }
-    }
-    return out;
-}
-
 namespace {
 
 int runAction(const CliRequest& request, Internet& internet, std::FILE* out, std::FILE* err) {
     switch (request.action) {
         case CliRequest::Action::Help:
-            std::fputs(kUsageText, out);
+            std::fputs(cliHelpText(), out);
             return CliExit::kListed;
         case CliRequest::Action::Version:
             std::fprintf(out, "horalux-cli %s\n", HORALUX_VERSION);

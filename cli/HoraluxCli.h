@@ -1,73 +1,11 @@
 #pragma once
 
 #include <cstdio>
-#include <string>
-#include <vector>
 
+#include "CliArguments.h"
 #include "Internet.h"
-#include "ServiceAddress.h"
 
 namespace horalux {
-
-// Exit codes of horalux-cli.
-namespace CliExit {
-inline constexpr int kListed = 0;
-inline constexpr int kFailed = 1;
-inline constexpr int kUsage = 2;
-}  // namespace CliExit
-
-// What the command line asks for.
-struct CliRequest {
-    enum class Action { Fetch, List, Help, Version };
-    Action action = Action::Fetch;
-    // Entry of the country list to fetch (1 to 236).
-    int entry = 0;
-    // Where to send the request.
-    ServiceAddress service;
-    // Session access type: the system's proxy settings, or none with --direct.
-    AccessType access = AccessType::Preconfig;
-};
-
-// Outcome of reading the command line: the request, or a usage error with its text.
-struct CliParse {
-    CliRequest request;
-    // Empty when the command line is usable.
-    std::string error;
-};
-
-// Reads the arguments (without the program name). `serverSetting` is HORALUX_SERVER's value,
-// empty when unset; --server wins over it. `warning` gets a line to print when the setting
-// is not usable. A country name is matched ignoring ASCII letter case; an unknown one is a
-// usage error that names the closest countries.
-CliParse parseCliArguments(const std::vector<std::string>& args, const std::string& serverSetting,
-                           std::string& warning);
-
-// The closest country names to `name`, best first, at most `count`: names that start with
-// it or hold it, then names within a small edit distance.
-std::vector<std::string> closestCountries(const std::string& name, std::size_t count);
-
-// ISO-8859-1 text as UTF-8.
-std::string Latin1ToUtf8(const std::string& latin1);
-
-// Converts ISO-8859-1 text to the terminal's character set (as the C library's locale
-// says; set it with setlocale first). One source character stays one character where the
-// target can hold it; characters it cannot hold become '?'.
-class TerminalText {
-public:
-    TerminalText();
-    ~TerminalText();
-    TerminalText(const TerminalText&) = delete;
-    TerminalText& operator=(const TerminalText&) = delete;
-
-    std::string operator()(const std::string& latin1) const;
-
-private:
-    // iconv descriptor, or none when the terminal takes ISO-8859-1 or UTF-8 as they come
-    // (or when not even ASCII can be converted to, where the bytes go out as they are).
-    void* m_converter = nullptr;
-    // The terminal's character set is UTF-8.
-    bool m_utf8 = false;
-};
 
 // Runs the request: the list of countries, the help or version text, or one fetch whose
 // lines go to `out` and whose status captions and failure text go to `err`. Returns the

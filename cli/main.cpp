@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "CliArguments.h"
 #include "CurlInternet.h"
 #include "HoraluxCli.h"
 

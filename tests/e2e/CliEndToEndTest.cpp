@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "EndToEndSupport.h"
-#include "HoraluxCli.h"
+#include "TerminalText.h"
 
 namespace horalux {
 namespace {
@@ -99,7 +99,8 @@ TEST(CliEndToEndTest, ListsEveryPlaceOfTheCountry) {
 TEST(CliEndToEndTest, ExitCodesAndSettings) {
     const CliRun unknown = cli("Indai");
     EXPECT_EQ(unknown.exitCode, 2);
-    EXPECT_NE(unknown.errors.find("unknown country \"Indai\"; did you mean India"),
+    EXPECT_NE(unknown.errors.find("horalux-cli: unknown country \"Indai\"; did you mean India?\n"
+                                  "Try 'horalux-cli --help' for more.\n"),
               std::string::npos)
         << unknown.errors;
 

@@ -1,3 +1,4 @@
+#include "CountryNames.h"
 #include "CountryTable.h"
 
 #include <gtest/gtest.h>
@@ -6,6 +7,7 @@
 #include <cctype>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace horalux {
 namespace {
@@ -71,6 +73,19 @@ TEST(CountryTableTest, WholeTableInvariants) {
     EXPECT_EQ(*codes.begin(), 1);
     EXPECT_EQ(*codes.rbegin(), 236);
     EXPECT_EQ(longest, 35U);
+}
+
+// A typed name: the entry whatever the letter case, none for a part of a name; the
+// suggestions put names that start with it first, then names that hold it, then near ones.
+TEST(CountryTableTest, TypedNamesAndSuggestions) {
+    EXPECT_EQ(CountryNames::find("iNDIA"), 96);
+    EXPECT_EQ(CountryNames::find("Zimbabwe"), 236);
+    EXPECT_EQ(CountryNames::find("Ind"), 0);
+    EXPECT_EQ(CountryNames::find(""), 0);
+    EXPECT_EQ(CountryNames::closest("Indai", 1), std::vector<std::string>{"India"});
+    // "Afghanistan" holds "an" and comes first in the table, but "Andorra" starts with it.
+    EXPECT_EQ(CountryNames::closest("AN", 2), (std::vector<std::string>{"Andorra", "Angola"}));
+    EXPECT_TRUE(CountryNames::closest("qqqqqqqq", 4).empty());
 }
 
 }  // namespace

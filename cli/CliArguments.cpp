@@ -1,0 +1,103 @@
+#include "CliArguments.h"
+
+#include "CountryNames.h"
+
+namespace horalux {
+namespace {
+
+constexpr const char* kUsageText =
+    "Usage: horalux-cli [--server HOST[:PORT]] [--direct] COUNTRY\n"
+    "       horalux-cli --list | --help | --version\n"
+    "Lists the local time, sunrise and sunset of every city and town of COUNTRY, as the\n"
+    "Horalux window does: a header line, then one line per place.\n"
+    "\n"
+    "  COUNTRY              a name as the country list shows it; letter case is ignored\n"
+    "  --server HOST[:PORT] the time service to ask (default: $HORALUX_SERVER, else\n"
+    "                       127.0.0.1:80)\n"
+    "  --direct             connect without a proxy (default: the system's proxy settings)\n"
+    "  --list               print every country's code and name\n"
+    "  --help               show this text\n"
+    "  --version            show the version\n"
+    "\n"
+    "Exit status: 0 after a listing, 1 when the service could not be asked, 2 for a usage\n"
+    "error.\n";
+
+}  // namespace
+
+const char* cliHelpText() {
+    return kUsageText;
+}
+
+CliParse parseCliArguments(const std::vector<std::string>& args, const std::string& serverSetting,
+                           std::string& warning) {
+    CliParse parse;
+    CliRequest& request = parse.request;
+    std::string server;
+    std::vector<std::string> countries;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--help" || arg == "-h") {
+            request.action = CliRequest::Action::Help;
+            return parse;
+        }
+        if (arg == "--version") {
+            request.action = CliRequest::Action::Version;
+            return parse;
+        }
+        if (arg == "--list") {
+            request.action = CliRequest::Action::List;
+        } else if (arg == "--direct") {
+            request.access = AccessType::Direct;
+        } else if (arg == "--server" || arg.starts_with("--server=")) {
+            if (arg == "--server") {
+                if (i + 1 >= args.size() || args[i + 1].starts_with("-")) {
+                    parse.error = "--server needs HOST[:PORT]";
+                    return parse;
+                }
+                server = args[++i];
+            } else {
+                server = arg.substr(9);
+            }
+            if (!parseServiceAddress(server)) {
+                parse.error = "--server \"" + server + "\" is not HOST[:PORT]";
+                return parse;
+            }
+        } else if (arg == "--") {
+            countries.insert(countries.end(), args.begin() + static_cast<long>(i) + 1, args.end());
+            break;
+        } else if (arg.starts_with("-") && arg.size() > 1) {
+            parse.error = "unknown option " + arg;
+            return parse;
+        } else {
+            countries.push_back(arg);
+        }
+    }
+    request.service = server.empty() ? serviceAddressFromSetting(serverSetting, warning)
+                                     : *parseServiceAddress(server);
+    if (request.action == CliRequest::Action::List) {
+        return parse;
+    }
+    // A name with spaces may come as one argument or as several.
+    std::string name;
+    for (const std::string& word : countries) {
+        name += (name.empty() ? "" : " ") + word;
+    }
+    if (name.empty()) {
+        parse.error = "no country given";
+        return parse;
+    }
+    request.entry = CountryNames::find(name);
+    if (request.entry == 0) {
+        parse.error = "unknown country \"" + name + "\"";
+        const std::vector<std::string> close = CountryNames::closest(name, 4);
+        for (std::size_t i = 0; i < close.size(); ++i) {
+            parse.error += (i == 0 ? "; did you mean " : ", ") + close[i];
+        }
+        if (!close.empty()) {
+            parse.error += "?";
+        }
+    }
+    return parse;
+}
+
+}  // namespace horalux
