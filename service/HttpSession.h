@@ -126,7 +126,8 @@ private:
     // of that tail has gone.
     std::shared_ptr<const CachedPage> m_tail;
     std::size_t m_tailSent = 0;
-    // Body bytes of the answer being written, as logged.
+    // Body bytes of the answer being written, as its Content-Length states (logged unless
+    // the answer is to a HEAD).
     std::size_t m_bodyBytes = 0;
     // Status of the answer being written.
     int m_status = 0;

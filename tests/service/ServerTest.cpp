@@ -459,11 +459,15 @@ TEST_F(ServerTest, LogsOneLinePerRequest) {
     EXPECT_EQ(reply.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << reply.substr(0, 80);
     // A DEL byte is not allowed in a target: the request is refused, and logged escaped.
     EXPECT_EQ(status("/nothing\x7F"), 400);
+    // A HEAD answer sends no body: no bytes are logged.
+    EXPECT_EQ(exchange("HEAD /cgi-bin/wt.cgi?land=76 HTTP/1.1\r\nConnection: close\r\n\r\n")
+                  .rfind("HTTP/1.1 200 OK\r\n", 0),
+              0u);
     // The line is written just after the reply; wait for it (20 s guard against a hang).
     std::unique_lock lock(m_logMutex);
-    m_logged.wait_for(lock, std::chrono::seconds{20}, [this] { return m_log.size() >= 2; });
-    ASSERT_EQ(m_log.size(), 2u);
-    // The two connections may log in either order.
+    m_logged.wait_for(lock, std::chrono::seconds{20}, [this] { return m_log.size() >= 3; });
+    ASSERT_EQ(m_log.size(), 3u);
+    // The connections may log in any order.
     std::sort(m_log.begin(), m_log.end());
     EXPECT_EQ(
         m_log[0],
@@ -475,6 +479,9 @@ TEST_F(ServerTest, LogsOneLinePerRequest) {
                   "127.0.0.1 - - [07/Dec/2026:04:45:00 +0000] \"GET /nothing\\x7F HTTP/1.1\" 400 "),
               0u)
         << m_log[1];
+    EXPECT_EQ(m_log[2],
+              "127.0.0.1 - - [07/Dec/2026:04:45:00 +0000] \"HEAD /cgi-bin/wt.cgi?land=76 "
+              "HTTP/1.1\" 200 - \"-\" \"-\"");
 }
 
 // A connection whose deadline passes while its page is made is closed unanswered and not
