@@ -3,6 +3,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <cstdio>
 
@@ -39,26 +40,32 @@ constexpr std::size_t kWriteSlice = 4096;
 
 }  // namespace
 
-std::string accessLogLine(std::string_view peer, Instant when, std::string_view requestLine,
-                          int status, std::size_t bodyBytes) {
-    std::string line = logSafe(peer, 64);
-    // YYYY-MM-DDTHH:MM:SSZ, written by hand: a stream-based format costs more than the rest
-    // of the line.
+std::string accessLogLine(const AccessRecord& record, Instant when) {
+    static constexpr std::array<const char*, 12> kMonths = {
+        "Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    std::string line = logSafe(record.peer, 64);
+    // DD/Mon/YYYY:HH:MM:SS +0000, written by hand: a stream-based format costs more than the
+    // rest of the line, and its month names would follow the locale.
     const auto day = date::floor<date::days>(when);
     const date::year_month_day date{day};
     const date::hh_mm_ss time{when - day};
-    char stamp[40];
-    std::snprintf(stamp, sizeof stamp, " [%04d-%02u-%02uT%02d:%02d:%02dZ] \"",
-                  static_cast<int>(date.year()), static_cast<unsigned>(date.month()),
-                  static_cast<unsigned>(date.day()), static_cast<int>(time.hours().count()),
-                  static_cast<int>(time.minutes().count()),
+    char stamp[48];
+    std::snprintf(stamp, sizeof stamp, " - - [%02u/%s/%04d:%02d:%02d:%02d +0000] \"",
+                  static_cast<unsigned>(date.day()),
+                  kMonths[static_cast<unsigned>(date.month()) - 1], static_cast<int>(date.year()),
+                  static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()),
                   static_cast<int>(time.seconds().count()));
     line += stamp;
-    line += logSafe(requestLine, 600);
+    line += logSafe(record.requestLine, 600);
     line += "\" ";
-    line += std::to_string(status);
+    line += std::to_string(record.status);
     line += ' ';
-    line += std::to_string(bodyBytes);
+    line += record.bodyBytes == 0 ? std::string("-") : std::to_string(record.bodyBytes);
+    line += " \"";
+    line += record.referer.empty() ? std::string("-") : logSafe(record.referer, 600);
+    line += "\" \"";
+    line += record.userAgent.empty() ? std::string("-") : logSafe(record.userAgent, 300);
+    line += '"';
     return line;
 }
 

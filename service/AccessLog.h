@@ -13,12 +13,24 @@
 
 namespace zonarium {
 
-// One access-log line, without a line feed:
-// PEER [YYYY-MM-DDTHH:MM:SSZ] "REQUEST LINE" STATUS BODY_BYTES. Peer and request line have
-// bytes outside printable ASCII, quotes and backslashes written as \xHH and are cut (with
-// "...") at 64 and 600 bytes.
-std::string accessLogLine(std::string_view peer, Instant when, std::string_view requestLine,
-                          int status, std::size_t bodyBytes);
+// What the access log records of one answered request; the views are what the client sent.
+struct AccessRecord {
+    std::string_view peer = {};
+    std::string_view requestLine = {};
+    int status = 0;
+    std::size_t bodyBytes = 0;
+    // Header values; empty when the request had none.
+    std::string_view referer = {};
+    std::string_view userAgent = {};
+};
+
+// One access-log line in the combined format read by log analysers, without a line feed:
+// PEER - - [DD/Mon/YYYY:HH:MM:SS +0000] "REQUEST LINE" STATUS BYTES "REFERER" "USER-AGENT".
+// BYTES, referer and user agent are "-" when there are none. Peer, request line, referer and
+// user agent have bytes outside printable ASCII, quotes and backslashes written as \xHH, so
+// no field leaves its quotes or its line, and are cut (with "...") at 64, 600, 600 and 300
+// bytes.
+std::string accessLogLine(const AccessRecord& record, Instant when);
 
 // The system clock to the second.
 Instant systemNow();

@@ -363,8 +363,16 @@ void HttpSession::sendTail(bool ends) {
 }
 
 void HttpSession::onSent(bool ends, beast::error_code ec) {
-    m_context.log(std::string_view(m_peer.data(), m_peerLength), m_requestLine, m_status,
-                  m_bodyBytes);
+    {
+        const auto& fields = m_parser->get();
+        const auto header = [&fields](http::field name) {
+            const auto found = fields.find(name);
+            return found == fields.end() ? std::string_view() : view(found->value());
+        };
+        m_context.log(AccessRecord{std::string_view(m_peer.data(), m_peerLength), m_requestLine,
+                                   m_status, m_headOnly ? 0 : m_bodyBytes,
+                                   header(http::field::referer), header(http::field::user_agent)});
+    }
     // Nothing of the answered request stays on the heap while the connection waits.
     m_tail.reset();
     std::string().swap(m_front);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AccessLog.h"
 #include "ConnectionSlots.h"
 #include "Page.h"
 #include "PageCache.h"
@@ -32,9 +33,7 @@ struct SessionContext {
     // with the reply, at once or later from another thread.
     std::function<void(std::string_view target, std::function<void(Reply)> answer)> route;
     // Writes the access-log line of one answer.
-    std::function<void(std::string_view peer, std::string_view requestLine, int status,
-                       std::size_t bodyBytes)>
-        log;
+    std::function<void(const AccessRecord& record)> log;
     ConnectionSlots slots;
 };
 
@@ -127,7 +126,8 @@ private:
     // of that tail has gone.
     std::shared_ptr<const CachedPage> m_tail;
     std::size_t m_tailSent = 0;
-    // Body bytes of the answer being written, as logged.
+    // Body bytes of the answer being written, as its Content-Length states (logged unless
+    // the answer is to a HEAD).
     std::size_t m_bodyBytes = 0;
     // Status of the answer being written.
     int m_status = 0;

@@ -69,10 +69,9 @@ struct ZonariumServer::Front {
                   [this](std::string_view target, std::function<void(Reply)> answer) {
                       route(target, std::move(answer));
                   },
-                  [this](std::string_view peer, std::string_view requestLine, int status,
-                         std::size_t bodyBytes) {
+                  [this](const AccessRecord& record) {
                       if (log) {
-                          log(accessLogLine(peer, clock(), requestLine, status, bodyBytes));
+                          log(accessLogLine(record, clock()));
                       }
                   },
                   ConnectionSlots(connectionCapacity(options.maxConnections, descriptorLimit()))} {

@@ -42,8 +42,9 @@ constexpr const char* kUsage =
     "  --version           show the version and the tzdata release in use\n"
     "  --help              show this text\n"
     "\n"
-    "Writes one access-log line per request to standard output; lines a stalled reader\n"
-    "cannot take are dropped and counted. Stops on SIGINT or SIGTERM.\n";
+    "Writes one access-log line per request to standard output, in the Combined Log\n"
+    "Format (UTC times); lines a stalled reader cannot take are dropped and counted.\n"
+    "Stops on SIGINT or SIGTERM.\n";
 
 // Command-line settings.
 struct Arguments {

@@ -9,14 +9,27 @@
 namespace zonarium {
 namespace {
 
+// Combined format: ident and user "-", the UTC time with English month names, "-" for no
+// body and for absent headers; what the client sent never leaves its quotes or its line.
 TEST(AccessLogTest, LineFormat) {
-    EXPECT_EQ(
-        accessLogLine("127.0.0.1", test::at("2026-12-07T04:45:00Z"),
-                      "GET /a\"b\\c\x7F\xE9 HTTP/1.1", 200, 1234),
-        "127.0.0.1 [2026-12-07T04:45:00Z] \"GET /a\\x22b\\x5Cc\\x7F\\xE9 HTTP/1.1\" 200 1234");
-    const std::string line =
-        accessLogLine("::1", test::at("2026-12-07T04:45:00Z"), std::string(700, 'a'), 414, 0);
-    EXPECT_EQ(line, "::1 [2026-12-07T04:45:00Z] \"" + std::string(600, 'a') + "...\" 414 0");
+    EXPECT_EQ(accessLogLine({.peer = "127.0.0.1",
+                             .requestLine = "GET /a\"b\\c\x7F\xE9 HTTP/1.1",
+                             .status = 200,
+                             .bodyBytes = 1234,
+                             .referer = "http://example.org/?q=\"x\"",
+                             .userAgent = "Bad\" \"-\" 200 1\n\r\x1B[2J\\"},
+                            test::at("2026-01-05T09:03:07Z")),
+              "127.0.0.1 - - [05/Jan/2026:09:03:07 +0000] \"GET /a\\x22b\\x5Cc\\x7F\\xE9 "
+              "HTTP/1.1\" 200 1234 \"http://example.org/?q=\\x22x\\x22\" "
+              "\"Bad\\x22 \\x22-\\x22 200 1\\x0A\\x0D\\x1B[2J\\x5C\"");
+    EXPECT_EQ(accessLogLine({.peer = "::1", .requestLine = std::string(700, 'a'), .status = 414},
+                            test::at("2026-12-07T04:45:00Z")),
+              "::1 - - [07/Dec/2026:04:45:00 +0000] \"" + std::string(600, 'a') +
+                  "...\" 414 - \"-\" \"-\"");
+    const std::string agent =
+        accessLogLine({.peer = "::1", .status = 200, .userAgent = std::string(400, 'u')},
+                      test::at("2026-12-07T04:45:00Z"));
+    EXPECT_TRUE(agent.ends_with(" \"" + std::string(300, 'u') + "...\"")) << agent;
 }
 
 // A reader that does not drain the pipe never holds up post(): what does not fit is

@@ -452,23 +452,36 @@ TEST_F(ServerTest, IdleAndSlowClientsTimeOut) {
 
 TEST_F(ServerTest, LogsOneLinePerRequest) {
     start();
-    EXPECT_EQ(status("/cgi-bin/wt.cgi?cnt=604218&ID=&land=76"), 200);
+    const std::string reply = exchange(
+        "GET /cgi-bin/wt.cgi?cnt=604218&ID=&land=76 HTTP/1.1\r\nHost: x\r\n"
+        "Referer: http://example.org/\"q\"\r\nUser-Agent: Bad\" \"\\\xE9\r\n"
+        "Connection: close\r\n\r\n");
+    EXPECT_EQ(reply.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << reply.substr(0, 80);
     // A DEL byte is not allowed in a target: the request is refused, and logged escaped.
     EXPECT_EQ(status("/nothing\x7F"), 400);
+    // A HEAD answer sends no body: no bytes are logged.
+    EXPECT_EQ(exchange("HEAD /cgi-bin/wt.cgi?land=76 HTTP/1.1\r\nConnection: close\r\n\r\n")
+                  .rfind("HTTP/1.1 200 OK\r\n", 0),
+              0u);
     // The line is written just after the reply; wait for it (20 s guard against a hang).
     std::unique_lock lock(m_logMutex);
-    m_logged.wait_for(lock, std::chrono::seconds{20}, [this] { return m_log.size() >= 2; });
-    ASSERT_EQ(m_log.size(), 2u);
-    // The two connections may log in either order.
+    m_logged.wait_for(lock, std::chrono::seconds{20}, [this] { return m_log.size() >= 3; });
+    ASSERT_EQ(m_log.size(), 3u);
+    // The connections may log in any order.
     std::sort(m_log.begin(), m_log.end());
     EXPECT_EQ(
         m_log[0],
-        "127.0.0.1 [2026-12-07T04:45:00Z] \"GET /cgi-bin/wt.cgi?cnt=604218&ID=&land=76 "
-        "HTTP/1.1\" 200 " +
-            std::to_string(renderPage(76, m_now, test::fixtureTable(), "0123456789abcdef").size()));
-    EXPECT_EQ(m_log[1].find("127.0.0.1 [2026-12-07T04:45:00Z] \"GET /nothing\\x7F HTTP/1.1\" 400 "),
+        "127.0.0.1 - - [07/Dec/2026:04:45:00 +0000] \"GET "
+        "/cgi-bin/wt.cgi?cnt=604218&ID=&land=76 HTTP/1.1\" 200 " +
+            std::to_string(renderPage(76, m_now, test::fixtureTable(), "0123456789abcdef").size()) +
+            " \"http://example.org/\\x22q\\x22\" \"Bad\\x22 \\x22\\x5C\\xE9\"");
+    EXPECT_EQ(m_log[1].find(
+                  "127.0.0.1 - - [07/Dec/2026:04:45:00 +0000] \"GET /nothing\\x7F HTTP/1.1\" 400 "),
               0u)
         << m_log[1];
+    EXPECT_EQ(m_log[2],
+              "127.0.0.1 - - [07/Dec/2026:04:45:00 +0000] \"HEAD /cgi-bin/wt.cgi?land=76 "
+              "HTTP/1.1\" 200 - \"-\" \"-\"");
 }
 
 // A connection whose deadline passes while its page is made is closed unanswered and not
