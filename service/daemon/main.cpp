@@ -27,6 +27,7 @@ constexpr const char* kUsage =
     "       zonariumd --help | --version\n"
     "Serves local time, sunrise and sunset of the cities of a country over HTTP:\n"
     "  GET /cgi-bin/wt.cgi?cnt=..&ID=..&land=N\n"
+    "  GET /healthz  (200 \"ok tzdata R places N\" while pages can be made, else 503)\n"
     "\n"
     "  --listen ADDR:PORT  address to listen on (default 127.0.0.1:80; port 0 picks a\n"
     "                      free one; IPv6 as [ADDR]:PORT)\n"
