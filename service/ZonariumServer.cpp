@@ -32,10 +32,11 @@ namespace {
 constexpr std::size_t kOwnDescriptors = 64;
 // Pause before accepting again after accept failed (out of descriptors, say).
 constexpr std::chrono::milliseconds kAcceptRetry{50};
+// The health answer is one ASCII line, for scripts and checkers rather than browsers.
 constexpr std::string_view kHealthContentType = "text/plain; charset=US-ASCII";
 
-// The country with the fewest places, and some; 0 when the table has none. Its page is the
-// cheapest proof that pages can be made.
+// The country with the fewest places among those with any; 0 when the table has none. Its
+// page is the cheapest proof that pages can be made.
 int smallestLand(const CityTable& table) {
     int smallest = 0;
     for (int land = kFirstLand; land <= kLastLand; ++land) {
