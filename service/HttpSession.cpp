@@ -275,6 +275,7 @@ void HttpSession::send(Reply reply, bool ends) {
 
     ReplyHeadFields fields;
     fields.status = reply.status;
+    fields.contentType = reply.contentType;
     fields.contentLength = m_bodyBytes;
     fields.closes = ends;
     fields.http10 = m_parser->get().version() < 11;

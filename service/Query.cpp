@@ -9,6 +9,7 @@ namespace zonarium {
 namespace {
 
 constexpr std::string_view kPagePath = "/cgi-bin/wt.cgi";
+constexpr std::string_view kHealthPath = "/healthz";
 
 int hexValue(char c) {
     if (c >= '0' && c <= '9') {
@@ -47,7 +48,12 @@ std::string percentDecode(std::string_view text, bool plusIsSpace) {
 PageQuery parsePageQuery(std::string_view target) {
     PageQuery query;
     const auto mark = target.find('?');
-    if (percentDecode(target.substr(0, mark), false) != kPagePath) {
+    const std::string path = percentDecode(target.substr(0, mark), false);
+    if (path == kHealthPath) {
+        query.status = PageQuery::Status::Health;
+        return query;
+    }
+    if (path != kPagePath) {
         return query;
     }
     std::string_view rest =

@@ -5,9 +5,11 @@
 
 namespace zonarium {
 
-// What a request target asks of the page path /cgi-bin/wt.cgi.
+// What a request target asks of the page path /cgi-bin/wt.cgi, or of the health path.
 struct PageQuery {
     enum class Status {
+        // The health path /healthz, whatever its query: is the service able to make pages?
+        Health,
         // The page of `land`, with `identifier` as sent (not yet checked).
         Page,
         // The path is not the page's: 404.

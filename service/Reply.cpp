@@ -68,7 +68,7 @@ Reply errorReply(int status, std::string_view reason) {
 std::size_t writeReplyHead(std::span<char> head, const ReplyHeadFields& fields) {
     HeadWriter out(head);
     out << "HTTP/1.1 " << static_cast<std::uint64_t>(fields.status) << " "
-        << reasonPhrase(fields.status) << "\r\nContent-Type: " << kPageContentType << "\r\n";
+        << reasonPhrase(fields.status) << "\r\nContent-Type: " << fields.contentType << "\r\n";
     if (fields.status == 200) {
         out << "Cache-Control: no-store\r\n";
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Page.h"
 #include "PageCache.h"
 
 #include <chrono>
@@ -15,6 +16,8 @@ namespace zonarium {
 // `parts` when given, so a cached page goes out without being copied.
 struct Reply {
     int status = 200;
+    // Stated as Content-Type; a string that lives as long as the program.
+    std::string_view contentType = kPageContentType;
     // Body bytes sent first, owned by the reply.
     std::string front;
     // Cached page whose tail follows `front`; may be null.
@@ -27,6 +30,7 @@ Reply errorReply(int status, std::string_view reason);
 // What an answer's head states besides its status.
 struct ReplyHeadFields {
     int status = 200;
+    std::string_view contentType = kPageContentType;
     // Body bytes, also when the body is not sent (HEAD).
     std::size_t contentLength = 0;
     // The connection closes after this answer.

@@ -32,6 +32,21 @@ namespace {
 constexpr std::size_t kOwnDescriptors = 64;
 // Pause before accepting again after accept failed (out of descriptors, say).
 constexpr std::chrono::milliseconds kAcceptRetry{50};
+// The health answer is one ASCII line, for scripts and checkers rather than browsers.
+constexpr std::string_view kHealthContentType = "text/plain; charset=US-ASCII";
+
+// The country with the fewest places among those with any; 0 when the table has none. Its
+// page is the cheapest proof that pages can be made.
+int smallestLand(const CityTable& table) {
+    int smallest = 0;
+    for (int land = kFirstLand; land <= kLastLand; ++land) {
+        const std::size_t places = table.places(land).size();
+        if (places > 0 && (smallest == 0 || places < table.places(smallest).size())) {
+            smallest = land;
+        }
+    }
+    return smallest;
+}
 
 // The soft descriptor limit; 0 when there is none.
 std::size_t descriptorLimit() {
@@ -64,6 +79,7 @@ struct ZonariumServer::Front {
         : table(places),
           clock(std::move(now)),
           log(std::move(sink)),
+          probeLand(smallestLand(places)),
           cache(places, options.renderThreads, options.renderer),
           context{options,
                   [this](std::string_view target, std::function<void(Reply)> answer) {
@@ -85,6 +101,9 @@ struct ZonariumServer::Front {
     void onAccept(boost::system::error_code ec, tcp::socket socket);
     // Answers a GET or HEAD of `target` through `answer`, at once or once its page is made.
     void route(std::string_view target, std::function<void(Reply)> answer);
+    // Answers the health path: 200 when the page of probeLand can be had for this minute,
+    // from the cache or rendered now, else 503.
+    void health(std::function<void(Reply)> answer);
     // Stops the event loops if they still exist.
     void stop();
 
@@ -92,6 +111,8 @@ struct ZonariumServer::Front {
     const CityTable& table;
     Clock clock;
     LogSink log;
+    // Country whose page the health path asks for; 0 when there are no places.
+    int probeLand;
     PageCache cache;
     // What every session shares; declared before `loops`, whose end destroys the sessions.
     SessionContext context;
@@ -157,6 +178,8 @@ void ZonariumServer::Front::onAccept(boost::system::error_code ec, tcp::socket s
 void ZonariumServer::Front::route(std::string_view target, std::function<void(Reply)> answer) {
     const PageQuery query = parsePageQuery(target);
     switch (query.status) {
+        case PageQuery::Status::Health:
+            return health(std::move(answer));
         case PageQuery::Status::NoSuchPath:
             return answer(errorReply(404, "No such page."));
         case PageQuery::Status::LandMissing:
@@ -185,6 +208,25 @@ void ZonariumServer::Front::route(std::string_view target, std::function<void(Re
                     reply.front = parts->head;
                     reply.front += identifier;
                     reply.parts = std::move(parts);
+                    answer(std::move(reply));
+                });
+}
+
+void ZonariumServer::Front::health(std::function<void(Reply)> answer) {
+    Reply reply;
+    reply.status = 503;
+    reply.contentType = kHealthContentType;
+    reply.front =
+        " tzdata " + table.tzdataRelease() + " places " + std::to_string(table.size()) + "\n";
+    if (probeLand == 0) {
+        reply.front.insert(0, "unavailable");
+        return answer(std::move(reply));
+    }
+    cache.parts(probeLand, clock(),
+                [answer = std::move(answer),
+                 reply = std::move(reply)](std::shared_ptr<const CachedPage> parts) mutable {
+                    reply.status = parts ? 200 : 503;
+                    reply.front.insert(0, parts ? "ok" : "unavailable");
                     answer(std::move(reply));
                 });
 }

@@ -65,9 +65,10 @@ using Clock = std::function<Instant()>;
 using LogSink = std::function<void(std::string_view)>;
 
 // The HTTP front: answers GET and HEAD of /cgi-bin/wt.cgi?cnt=..&ID=..&land=N with the
-// country's page and everything else with a short error page; keeps connections alive
-// (pipelined requests are answered in order) and writes one log line per answer. The table
-// must outlive the server, and run() must have returned before the server is destroyed.
+// country's page, GET and HEAD of /healthz with whether pages can be made (200 or 503), and
+// everything else with a short error page; keeps connections alive (pipelined requests are
+// answered in order) and writes one log line per answer. The table must outlive the server,
+// and run() must have returned before the server is destroyed.
 class ZonariumServer {
 public:
     ZonariumServer(const CityTable& table, ServerOptions options, Clock clock, LogSink log);

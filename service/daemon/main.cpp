@@ -8,10 +8,11 @@
 
 #include <signal.h>
 #include <sys/resource.h>
-#include <time.h>
 #include <unistd.h>
 
-#include <atomic>
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/signal_set.hpp>
+
 #include <charconv>
 #include <chrono>
 #include <cstdio>
@@ -27,6 +28,7 @@ constexpr const char* kUsage =
     "       zonariumd --help | --version\n"
     "Serves local time, sunrise and sunset of the cities of a country over HTTP:\n"
     "  GET /cgi-bin/wt.cgi?cnt=..&ID=..&land=N\n"
+    "  GET /healthz  (200 \"ok tzdata R places N\" while pages can be made, else 503)\n"
     "\n"
     "  --listen ADDR:PORT  address to listen on (default 127.0.0.1:80; port 0 picks a\n"
     "                      free one; IPv6 as [ADDR]:PORT)\n"
@@ -143,12 +145,9 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    // SIGINT and SIGTERM are taken by one waiting thread; every other thread blocks them.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    // SIGINT and SIGTERM stop the server; taken from here on, and held until it can be stopped.
+    boost::asio::io_context signalLoop(1);
+    boost::asio::signal_set stopSignals(signalLoop, SIGINT, SIGTERM);
     signal(SIGPIPE, SIG_IGN);
     // Connections and the page cache's memory files need descriptors: take as many as the
     // hard limit allows.
@@ -176,20 +175,17 @@ int main(int argc, char** argv) {
              std::to_string(loadMilliseconds) + " ms, listening on " + arguments.host + ":" +
              std::to_string(server.port()));
 
-    std::atomic<bool> finished{false};
-    std::atomic<bool> stopRequested{false};
-    std::thread waiter([&] {
-        const timespec poll{0, 50'000'000};
-        while (!finished.load()) {
-            if (sigtimedwait(&stopSignals, nullptr, &poll) > 0) {
-                stopRequested = true;
-                server.stop();
-                return;
-            }
+    // Written by the signal thread, read once it has ended.
+    bool stopRequested = false;
+    stopSignals.async_wait([&](const boost::system::error_code& ec, int) {
+        if (!ec) {
+            stopRequested = true;
+            server.stop();
         }
     });
+    std::thread waiter([&signalLoop] { signalLoop.run(); });
     const bool served = server.run();
-    finished = true;
+    signalLoop.stop();
     waiter.join();
     log.post("zonariumd: stopped");
     return served || stopRequested ? 0 : 1;

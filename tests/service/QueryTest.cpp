@@ -22,6 +22,8 @@ TEST(QueryTest, PathAndCountryCode) {
         {"/", Status::NoSuchPath, 0},
         {"/cgi-bin/wt.cgi/more?land=76", Status::NoSuchPath, 0},
         {"/CGI-BIN/WT.CGI?land=76", Status::NoSuchPath, 0},
+        {"/health%7A?land=76", Status::Health, 0},
+        {"/healthz/", Status::NoSuchPath, 0},
         {"/cgi-bin/wt.cgi", Status::LandMissing, 0},
         {"/cgi-bin/wt.cgi?land=76&land=76", Status::LandMissing, 0},
         {"/cgi-bin/wt.cgi?Land=76", Status::LandMissing, 0},

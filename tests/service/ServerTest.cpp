@@ -9,6 +9,7 @@
 #include <httplib.h>
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <cstdio>
 #include <future>
@@ -112,6 +113,28 @@ TEST_F(ServerTest, SlowPageHoldsUpNoOtherAndFailedPageAnswers503) {
     m_server->stop();
     m_thread.join();
     m_server.reset();
+}
+
+// The health path names the tzdata release and the number of places, and answers 503 while
+// the renders fail.
+TEST_F(ServerTest, HealthSaysWhetherPagesCanBeMade) {
+    auto failing = std::make_shared<std::atomic<bool>>(true);
+    ServerOptions options;
+    options.renderer = [failing](int land, Instant minute) {
+        if (failing->load()) {
+            throw std::runtime_error("no page");
+        }
+        return renderPageParts(land, minute, test::fixtureTable());
+    };
+    start(options);
+    const std::string facts = " tzdata " + test::fixtureTable().tzdataRelease() + " places " +
+                              std::to_string(test::fixtureTable().size()) + "\n";
+    EXPECT_EQ(exchange("GET /healthz HTTP/1.1\r\n\r\n").substr(0, 21), "HTTP/1.1 503 Service ");
+    failing->store(false);
+    const auto healthy = client().Get("/healthz?from=balancer");
+    ASSERT_TRUE(healthy);
+    EXPECT_EQ(healthy->get_header_value("Content-Type"), "text/plain; charset=US-ASCII");
+    EXPECT_EQ(healthy->body, "ok" + facts);
 }
 
 TEST_F(ServerTest, ServesThePageWithTheIdentifierEchoed) {
