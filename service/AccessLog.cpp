@@ -1,5 +1,7 @@
 #include "AccessLog.h"
 
+#include "SafeText.h"
+
 #include <poll.h>
 #include <unistd.h>
 
@@ -10,25 +12,6 @@
 namespace zonarium {
 
 namespace {
-
-// `text` with bytes outside printable ASCII, quotes and backslashes written as \xHH,
-// cut to `limit` bytes with "..." appended.
-std::string logSafe(std::string_view text, std::size_t limit) {
-    std::string out;
-    for (const unsigned char c : text.substr(0, limit)) {
-        if (c < 0x20 || c >= 0x7F || c == '"' || c == '\\') {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02X", c);
-            out += hex;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    if (text.size() > limit) {
-        out += "...";
-    }
-    return out;
-}
 
 // Longest wait for more lines before a batch is written.
 constexpr std::chrono::milliseconds kGather{10};
@@ -43,7 +26,7 @@ constexpr std::size_t kWriteSlice = 4096;
 std::string accessLogLine(const AccessRecord& record, Instant when) {
     static constexpr std::array<const char*, 12> kMonths = {
         "Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    std::string line = logSafe(record.peer, 64);
+    std::string line = safeText(record.peer, 64);
     // DD/Mon/YYYY:HH:MM:SS +0000, written by hand: a stream-based format costs more than the
     // rest of the line, and its month names would follow the locale.
     const auto day = date::floor<date::days>(when);
@@ -56,15 +39,15 @@ std::string accessLogLine(const AccessRecord& record, Instant when) {
                   static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()),
                   static_cast<int>(time.seconds().count()));
     line += stamp;
-    line += logSafe(record.requestLine, 600);
+    line += safeText(record.requestLine, 600);
     line += "\" ";
     line += std::to_string(record.status);
     line += ' ';
     line += record.bodyBytes == 0 ? std::string("-") : std::to_string(record.bodyBytes);
     line += " \"";
-    line += record.referer.empty() ? std::string("-") : logSafe(record.referer, 600);
+    line += record.referer.empty() ? std::string("-") : safeText(record.referer, 600);
     line += "\" \"";
-    line += record.userAgent.empty() ? std::string("-") : logSafe(record.userAgent, 300);
+    line += record.userAgent.empty() ? std::string("-") : safeText(record.userAgent, 300);
     line += '"';
     return line;
 }

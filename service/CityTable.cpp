@@ -1,5 +1,6 @@
 #include "CityTable.h"
 
+#include "SafeText.h"
 #include "TzdataRelease.h"
 
 #include <date/tz.h>
@@ -82,23 +83,10 @@ bool isPrintableLatin1(std::string_view text) {
 // Longest part of a field quoted in a message.
 constexpr std::size_t kQuotedFieldBytes = 40;
 
-// `field` quoted for a message: at most kQuotedFieldBytes of it, with bytes outside
-// printable ASCII and the backslash written as \xNN, so that what reaches the terminal is
-// what the file holds.
+// `field` quoted for a message: at most kQuotedFieldBytes of it, made safe for a terminal.
 std::string quoted(std::string_view field) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string out = "\"";
-    for (const unsigned char c : field.substr(0, kQuotedFieldBytes)) {
-        if (c < 0x20 || c >= 0x7F || c == '\\') {
-            out += "\\x";
-            out += kHex[c >> 4];
-            out += kHex[c & 0xF];
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    out += field.size() > kQuotedFieldBytes ? "\"..." : "\"";
-    return out;
+    const std::string_view shown = field.substr(0, kQuotedFieldBytes);
+    return "\"" + safeText(shown, shown.size()) + (field.size() > shown.size() ? "\"..." : "\"");
 }
 
 // Looks a zone up in the system tzdata; null when it is not there.
