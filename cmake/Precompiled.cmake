@@ -7,7 +7,15 @@
 # serves either only the toolkit's targets (all -fPIC, as Qt asks) or only ones without it.
 # An unusable header is a -Winvalid-pch warning, which the -Werror of
 # HORALUX_WARNINGS_AS_ERRORS makes an error, so a mismatch never passes unseen as a slow build.
-option(HORALUX_PCH "Precompile the third-party headers the sources share" ON)
+# On by default in Debug builds only: in optimised ones the optimiser, not the headers, takes
+# the time, and GCC 12's -Wstringop-overflow misfires on std::string code inlined after the
+# precompiled headers.
+if(CMAKE_BUILD_TYPE STREQUAL "Debug")
+    set(horalux_pch_default ON)
+else()
+    set(horalux_pch_default OFF)
+endif()
+option(HORALUX_PCH "Precompile the third-party headers the sources share" ${horalux_pch_default})
 
 set(horalux_pch_std <algorithm> <array> <chrono> <cstdint> <cstdio> <functional> <map>
     <memory> <mutex> <optional> <string> <string_view> <thread> <utility> <vector>)
