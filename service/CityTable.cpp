@@ -1,9 +1,8 @@
 #include "CityTable.h"
 
 #include "SafeText.h"
+#include "TimeZone.h"
 #include "TzdataRelease.h"
-
-#include <date/tz.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -37,6 +36,11 @@ std::size_t CityTable::size() const {
 
 void CityTable::add(int land, Place place) {
     m_places.at(static_cast<std::size_t>(land)).push_back(std::move(place));
+}
+
+const TimeZone* CityTable::keep(std::shared_ptr<const TimeZone> zone) {
+    m_zones.push_back(std::move(zone));
+    return m_zones.back().get();
 }
 
 namespace {
@@ -89,21 +93,14 @@ std::string quoted(std::string_view field) {
     return "\"" + safeText(shown, shown.size()) + (field.size() > shown.size() ? "\"..." : "\"");
 }
 
-// Looks a zone up in the system tzdata; null when it is not there.
-const date::time_zone* findZone(std::string_view name) {
-    try {
-        return date::locate_zone(std::string(name));
-    } catch (const std::exception&) {
-        return nullptr;
-    }
-}
-
 }  // namespace
 
-CityTableLoad parseCityTable(std::string_view text, std::string_view sourceName) {
+CityTableLoad parseCityTable(std::string_view text, std::string_view sourceName,
+                             const std::string& zoneDirectory) {
+    const std::string directory = zoneDirectory.empty() ? zonarium::zoneDirectory() : zoneDirectory;
     CityTableLoad result;
-    // Keys point into `text`: each distinct zone is looked up once, each name copied once.
-    std::unordered_map<std::string_view, const date::time_zone*> zones;
+    // Keys point into `text`: each distinct zone is read once, each name copied once.
+    std::unordered_map<std::string_view, const TimeZone*> zones;
     std::array<std::unordered_set<std::string_view>, kLastLand + 1> seen;
     int lineNumber = 0;
     const auto fail = [&](std::string_view message) {
@@ -150,10 +147,13 @@ CityTableLoad parseCityTable(std::string_view text, std::string_view sourceName)
         }
         auto [zone, isNew] = zones.try_emplace(fields[4], nullptr);
         if (isNew) {
-            zone->second = findZone(fields[4]);
-        }
-        if (zone->second == nullptr) {
-            return fail("unknown time zone " + quoted(fields[4]));
+            std::string why;
+            auto read = loadTimeZone(directory, fields[4], why);
+            if (!read) {
+                return fail(why.rfind("unknown", 0) == 0 ? why + " " + quoted(fields[4])
+                                                         : quoted(fields[4]) + ": " + why);
+            }
+            zone->second = result.table.keep(std::move(read));
         }
         place.zone = zone->second;
         if (!seen[static_cast<std::size_t>(land)].insert(name).second) {
@@ -162,11 +162,12 @@ CityTableLoad parseCityTable(std::string_view text, std::string_view sourceName)
         place.name = std::string(name);
         result.table.add(land, std::move(place));
     }
-    result.table.setTzdataRelease(systemTzdataRelease());
+    result.table.setTzdataRelease(readTzdataRelease(directory));
     return result;
 }
 
-CityTableLoad loadCityTable(const std::string& path, std::size_t maxBytes) {
+CityTableLoad loadCityTable(const std::string& path, std::size_t maxBytes,
+                            const std::string& zoneDirectory) {
     CityTableLoad result;
     const int file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (file < 0) {
@@ -207,7 +208,7 @@ CityTableLoad loadCityTable(const std::string& path, std::size_t maxBytes) {
         return result;
     }
     content.resize(filled);
-    return parseCityTable(content, path);
+    return parseCityTable(content, path, zoneDirectory);
 }
 
 }  // namespace zonarium

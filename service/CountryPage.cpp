@@ -2,7 +2,7 @@
 
 #include "Sun.h"
 
-#include <date/tz.h>
+#include "TimeZone.h"
 
 #include <climits>
 #include <string_view>
@@ -50,7 +50,7 @@ CountryPage::CountryPage(int land, const CityTable& table) : m_table(table), m_l
     const auto& places = table.places(land);
     m_rows.reserve(places.size());
     m_prefixEnds.reserve(places.size());
-    std::unordered_map<const date::time_zone*, std::uint32_t> zoneIndex;
+    std::unordered_map<const TimeZone*, std::uint32_t> zoneIndex;
     for (std::size_t i = 0; i < places.size(); ++i) {
         const Place& place = places[i];
         m_prefixes += kRowStart;
@@ -140,8 +140,8 @@ PageParts CountryPage::render(Instant instant) {
 
 void CountryPage::prepareAhead(Instant instant, std::chrono::minutes ahead) {
     for (ZoneRows& rows : m_zones) {
-        const auto today = date::floor<date::days>(rows.zone->to_local(instant));
-        const auto later = date::floor<date::days>(rows.zone->to_local(instant + ahead));
+        const auto today = date::floor<date::days>(rows.zone->toLocal(instant));
+        const auto later = date::floor<date::days>(rows.zone->toLocal(instant + ahead));
         if (later != today) {
             sunCells(rows, later);
         }

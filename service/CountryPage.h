@@ -11,11 +11,9 @@
 #include <string>
 #include <vector>
 
-namespace date {
-class time_zone;
-}
-
 namespace zonarium {
+
+class TimeZone;
 
 // One country's page, kept in parts so that a minute's render only writes local times:
 // each row's fixed prefix (its name cell) is made once, and each place's sunrise and sunset
@@ -48,7 +46,7 @@ private:
     };
     // The places of one zone.
     struct ZoneRows {
-        const date::time_zone* zone = nullptr;
+        const TimeZone* zone = nullptr;
         // Indexes of the zone's places in the country's list, in that order.
         std::vector<std::uint32_t> places;
         // The local date being served and the one after it (or the one before it).

@@ -1,6 +1,6 @@
 #include "LocalTime.h"
 
-#include <date/tz.h>
+#include "TimeZone.h"
 
 #include <array>
 #include <cstdio>
@@ -24,8 +24,8 @@ std::string formatUtcOffset(std::chrono::seconds offset) {
     return text;
 }
 
-LocalTimeCells localTimeCells(const date::time_zone& zone, Instant instant) {
-    const date::sys_info info = zone.get_info(instant);
+LocalTimeCells localTimeCells(const TimeZone& zone, Instant instant) {
+    const date::sys_info info = zone.info(instant);
     const auto local = date::local_seconds{instant.time_since_epoch() + info.offset};
     const auto day = date::floor<date::days>(local);
     const date::year_month_day ymd{day};

@@ -5,11 +5,9 @@
 #include <chrono>
 #include <string>
 
-namespace date {
-class time_zone;
-}
-
 namespace zonarium {
+
+class TimeZone;
 
 // An absolute instant, whole seconds since 1970-01-01 00:00:00 UTC.
 using Instant = date::sys_seconds;
@@ -30,7 +28,7 @@ inline constexpr std::size_t kMaxLocalTimeLength = 28;
 // Local time at `instant` in `zone`: English day and month names, 24-hour clock, the
 // zone's abbreviation as tzdata gives it (numeric ones such as "+0545" kept), cut to
 // kMaxLocalTimeLength bytes should an abbreviation ever be that long.
-LocalTimeCells localTimeCells(const date::time_zone& zone, Instant instant);
+LocalTimeCells localTimeCells(const TimeZone& zone, Instant instant);
 
 // "UTC+hh:mm" for an offset east of UTC, "UTC-hh:mm" west; seconds are dropped toward zero.
 std::string formatUtcOffset(std::chrono::seconds offset);

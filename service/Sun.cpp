@@ -1,6 +1,6 @@
 #include "Sun.h"
 
-#include <date/tz.h>
+#include "TimeZone.h"
 
 #include <algorithm>
 #include <cmath>
@@ -105,10 +105,10 @@ SunEvent crossing(double latitude, double longitude, double transit, double sign
 }
 
 // Solar transit nearest local noon of `localDate`, seconds since 1970.
-double transitNear(double longitude, const date::time_zone& zone, date::local_days localDate) {
+double transitNear(double longitude, const TimeZone& zone, date::local_days localDate) {
     const date::local_seconds localNoon{localDate + std::chrono::hours{12}};
     double transit = static_cast<double>(
-        zone.to_sys(localNoon, date::choose::earliest).time_since_epoch().count());
+        zone.toSys(localNoon).time_since_epoch().count());
     for (int round = 0; round < 3; ++round) {
         transit -= hourAngle(transit, longitude, solarPosition(transit)) * kSecondsPerDegree;
     }
@@ -117,7 +117,7 @@ double transitNear(double longitude, const date::time_zone& zone, date::local_da
 
 }  // namespace
 
-SunDay sunDay(double latitude, double longitude, const date::time_zone& zone,
+SunDay sunDay(double latitude, double longitude, const TimeZone& zone,
               date::local_days localDate) {
     // Exactly at a pole the hour angle is undefined; nudge the latitude off it.
     latitude = std::clamp(latitude, -89.9999, 89.9999);
@@ -129,7 +129,7 @@ SunDay sunDay(double latitude, double longitude, const date::time_zone& zone,
     return day;
 }
 
-std::string formatSunEvent(const SunEvent& event, const date::time_zone& zone,
+std::string formatSunEvent(const SunEvent& event, const TimeZone& zone,
                            date::local_days localDate) {
     switch (event.kind) {
         case SunEventKind::StaysUp:
@@ -141,7 +141,7 @@ std::string formatSunEvent(const SunEvent& event, const date::time_zone& zone,
     }
     // Nearest minute, half a minute rounding up.
     const auto minute = date::floor<std::chrono::minutes>(event.at + std::chrono::seconds{30});
-    const auto local = zone.to_local(minute);
+    const auto local = zone.toLocal(minute);
     const auto day = date::floor<date::days>(local);
     const date::hh_mm_ss<std::chrono::minutes> clock{
         date::floor<std::chrono::minutes>(local - day)};

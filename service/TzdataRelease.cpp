@@ -1,9 +1,8 @@
 #include "TzdataRelease.h"
 
-#include <date/tz.h>
+#include "TimeZone.h"
 
 #include <array>
-#include <exception>
 #include <fstream>
 #include <string_view>
 
@@ -47,22 +46,18 @@ std::string readTzdataRelease(const std::string& directory) {
             return std::string(isWellFormedRelease(release) ? release : kUnknown);
         }
     }
+    std::ifstream version(directory + "/+VERSION", std::ios::binary);
+    if (version.getline(buffer.data(), static_cast<std::streamsize>(buffer.size()))) {
+        const std::string_view release(buffer.data());
+        if (isWellFormedRelease(release)) {
+            return std::string(release);
+        }
+    }
     return std::string(kUnknown);
 }
 
-const std::string& systemTzdataRelease() {
-    static const std::string release = [] {
-        try {
-            const std::string& known = date::get_tzdb().version;
-            if (isWellFormedRelease(known)) {
-                return known;
-            }
-        } catch (const std::exception&) {
-            // No readable database: the file below answers, or "unknown".
-        }
-        return readTzdataRelease(kSystemZoneinfo);
-    }();
-    return release;
+std::string systemTzdataRelease() {
+    return readTzdataRelease(zoneDirectory());
 }
 
 std::string versionText() {
