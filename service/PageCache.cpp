@@ -75,12 +75,38 @@ CachedPage::~CachedPage() {
 PageCache::PageCache(const CityTable& table, int threads) : PageCache(table, threads, nullptr) {}
 
 PageCache::PageCache(const CityTable& table, int threads, PageRenderer renderer)
-    : m_table(table),
+    // Not owned: the caller keeps it.
+    : PageCache(std::shared_ptr<const CityTable>(std::shared_ptr<const void>(), &table), threads,
+                std::move(renderer)) {}
+
+PageCache::PageCache(std::shared_ptr<const CityTable> table, int threads, PageRenderer renderer)
+    : m_table(std::move(table)),
       m_renderer(std::move(renderer)),
       m_pool(static_cast<std::size_t>(std::max(1, threads))) {}
 
 PageCache::~PageCache() {
     stop();
+}
+
+std::shared_ptr<const CityTable> PageCache::table() const {
+    const std::lock_guard lock(m_tableMutex);
+    return m_table;
+}
+
+void PageCache::replace(std::shared_ptr<const CityTable> table) {
+    {
+        const std::lock_guard lock(m_tableMutex);
+        m_table = std::move(table);
+        ++m_generation;
+    }
+    for (Slot& slot : m_slots) {
+        std::shared_ptr<const CachedPage> parts;
+        std::shared_ptr<const CachedPage> next;
+        const std::lock_guard lock(slot.mutex);
+        // Released once the lock is: a page's memory file closes outside it.
+        parts.swap(slot.parts);
+        next.swap(slot.next);
+    }
 }
 
 void PageCache::stop() {
@@ -149,12 +175,21 @@ void PageCache::render(int land, Instant minute, bool ahead) noexcept {
     static_cast<void>(yields);
     Slot& slot = m_slots[static_cast<std::size_t>(land)];
     std::shared_ptr<const CachedPage> made;
+    std::shared_ptr<const CityTable> table;
+    std::uint64_t generation = 0;
+    {
+        const std::lock_guard lock(m_tableMutex);
+        table = m_table;
+        generation = m_generation;
+    }
     try {
         if (m_renderer) {
             made = std::make_shared<const CachedPage>(m_renderer(land, minute));
         } else {
-            if (!slot.page) {
-                slot.page = std::make_unique<CountryPage>(land, m_table);
+            if (!slot.page || slot.pageTable != table) {
+                slot.page.reset();
+                slot.page = std::make_unique<CountryPage>(land, *table);
+                slot.pageTable = table;
             }
             made = std::make_shared<const CachedPage>(slot.page->render(minute));
         }
@@ -184,11 +219,13 @@ void PageCache::render(int land, Instant minute, bool ahead) noexcept {
         // Parts of the minute before those in place are only answered: a caller who read
         // the clock just before the turn must not take the new minute's parts away.
         const bool behind = slot.parts && slot.minute == minute + std::chrono::minutes{1};
-        current = made && (!ahead || asked) && !behind;
+        // Made from a table replaced meanwhile: answered, never kept.
+        const bool replaced = generation != m_generation;
+        current = made && (!ahead || asked) && !behind && !replaced;
         if (current) {
             slot.parts = made;
             slot.minute = minute;
-        } else if (made && ahead && !behind) {
+        } else if (made && ahead && !behind && !replaced) {
             slot.next = made;
             slot.nextMinute = minute;
         }

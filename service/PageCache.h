@@ -8,6 +8,7 @@
 #include <boost/asio/thread_pool.hpp>
 
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <functional>
@@ -52,8 +53,9 @@ using PageReady = std::function<void(std::shared_ptr<const CachedPage>)>;
 // runs forward (again after a failed render or once the clock is set back), on render threads
 // of its own so that no connection waits for another's page. A country asked for in one
 // minute has its page of the next minute made ahead, so that callers at the turn find it
-// made; a caller still a minute behind the turn is served the new minute's parts. Thread-safe;
-// the table must outlive the cache.
+// made; a caller still a minute behind the turn is served the new minute's parts. Renders
+// from a table that replace() swaps whole: renders begun before a swap answer their callers
+// from the table they began with, and pages made before it are dropped. Thread-safe.
 class PageCache {
 public:
     // Callers waiting for one country's page at most; beyond it they get null at once.
@@ -63,10 +65,13 @@ public:
     // How long before a zone's local midnight its next day's sun cells are made.
     static constexpr std::chrono::minutes kLookAhead{15};
 
-    // Renders from the table's country pages on `threads` threads.
+    // Renders from the table's country pages on `threads` threads; the table must outlive
+    // the cache.
     PageCache(const CityTable& table, int threads);
     // Renders with `renderer` instead.
     PageCache(const CityTable& table, int threads, PageRenderer renderer);
+    // Renders from `table`, kept while it is in use, with `renderer` when set.
+    PageCache(std::shared_ptr<const CityTable> table, int threads, PageRenderer renderer);
     // Waits for the renders under way; callers still waiting are dropped unanswered.
     ~PageCache();
     PageCache(const PageCache&) = delete;
@@ -78,6 +83,12 @@ public:
     // the same country and minute share one render. `ready` gets null when the render failed
     // or too many wait already.
     void parts(int land, Instant now, PageReady ready);
+
+    // The table pages are made from now.
+    std::shared_ptr<const CityTable> table() const;
+    // Makes pages from `table` from now on and drops those made before; renders under way
+    // finish from the table they began with.
+    void replace(std::shared_ptr<const CityTable> table);
 
     // Ends rendering: waits for renders under way, drops callers still waiting and answers
     // none after. Idempotent; the destructor calls it.
@@ -99,8 +110,10 @@ private:
         bool rendering = false;
         // Callers and the minute each waits for, in arrival order.
         std::vector<std::pair<Instant, PageReady>> waiters;
-        // The country's page parts; used by the one render under way only.
+        // The country's page parts and the table they belong to; used by the one render
+        // under way only.
         std::unique_ptr<CountryPage> page;
+        std::shared_ptr<const CityTable> pageTable;
     };
 
     // Queues a render of `land` for `minute`, `ahead` of callers or for them; false when it
@@ -110,8 +123,12 @@ private:
     // an exception there would end the process.
     void render(int land, Instant minute, bool ahead) noexcept;
 
-    // The places rendered; not owned.
-    const CityTable& m_table;
+    // Guards m_table.
+    mutable std::mutex m_tableMutex;
+    // The places rendered from now.
+    std::shared_ptr<const CityTable> m_table;
+    // Counts replace() calls: a render that began under another count is not kept.
+    std::atomic<std::uint64_t> m_generation{0};
     // Replaces the country pages when set.
     PageRenderer m_renderer;
     // One slot per country code, index 0 unused.

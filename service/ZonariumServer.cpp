@@ -75,12 +75,10 @@ std::size_t connectionCapacity(std::size_t wanted, std::size_t descriptorLimit) 
 }
 
 struct ZonariumServer::Front {
-    Front(const CityTable& places, ServerOptions options, Clock now, LogSink sink)
-        : table(places),
-          clock(std::move(now)),
+    Front(std::shared_ptr<const CityTable> places, ServerOptions options, Clock now, LogSink sink)
+        : clock(std::move(now)),
           log(std::move(sink)),
-          probeLand(smallestLand(places)),
-          cache(places, options.renderThreads, options.renderer),
+          cache(std::move(places), options.renderThreads, options.renderer),
           context{options,
                   [this](std::string_view target, std::function<void(Reply)> answer) {
                       route(target, std::move(answer));
@@ -101,18 +99,15 @@ struct ZonariumServer::Front {
     void onAccept(boost::system::error_code ec, tcp::socket socket);
     // Answers a GET or HEAD of `target` through `answer`, at once or once its page is made.
     void route(std::string_view target, std::function<void(Reply)> answer);
-    // Answers the health path: 200 when the page of probeLand can be had for this minute,
-    // from the cache or rendered now, else 503.
+    // Answers the health path: 200 when the page of the country with the fewest places can
+    // be had for this minute, from the cache or rendered now, else 503.
     void health(std::function<void(Reply)> answer);
     // Stops the event loops if they still exist.
     void stop();
 
-    // The places served; not owned.
-    const CityTable& table;
     Clock clock;
     LogSink log;
-    // Country whose page the health path asks for; 0 when there are no places.
-    int probeLand;
+    // Makes the pages, and holds the places served.
     PageCache cache;
     // What every session shares; declared before `loops`, whose end destroys the sessions.
     SessionContext context;
@@ -191,7 +186,7 @@ void ZonariumServer::Front::route(std::string_view target, std::function<void(Re
         case PageQuery::Status::Page:
             break;
     }
-    if (table.places(query.land).empty()) {
+    if (cache.table()->places(query.land).empty()) {
         return answer(errorReply(404, "No places are known for this country number."));
     }
     std::string identifier =
@@ -213,11 +208,13 @@ void ZonariumServer::Front::route(std::string_view target, std::function<void(Re
 }
 
 void ZonariumServer::Front::health(std::function<void(Reply)> answer) {
+    const std::shared_ptr<const CityTable> table = cache.table();
+    const int probeLand = smallestLand(*table);
     Reply reply;
     reply.status = 503;
     reply.contentType = kHealthContentType;
     reply.front =
-        " tzdata " + table.tzdataRelease() + " places " + std::to_string(table.size()) + "\n";
+        " tzdata " + table->tzdataRelease() + " places " + std::to_string(table->size()) + "\n";
     if (probeLand == 0) {
         reply.front.insert(0, "unavailable");
         return answer(std::move(reply));
@@ -240,7 +237,18 @@ void ZonariumServer::Front::stop() {
 
 ZonariumServer::ZonariumServer(const CityTable& table, ServerOptions options, Clock clock,
                                LogSink log)
-    : m_front(std::make_unique<Front>(table, options, std::move(clock), std::move(log))) {}
+    // Not owned: the caller keeps it.
+    : ZonariumServer(std::shared_ptr<const CityTable>(std::shared_ptr<const void>(), &table),
+                     std::move(options), std::move(clock), std::move(log)) {}
+
+ZonariumServer::ZonariumServer(std::shared_ptr<const CityTable> table, ServerOptions options,
+                               Clock clock, LogSink log)
+    : m_front(std::make_unique<Front>(std::move(table), std::move(options), std::move(clock),
+                                      std::move(log))) {}
+
+void ZonariumServer::replaceTable(std::shared_ptr<const CityTable> table) {
+    m_front->cache.replace(std::move(table));
+}
 
 ZonariumServer::~ZonariumServer() {
     stop();

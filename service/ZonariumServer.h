@@ -67,11 +67,15 @@ using LogSink = std::function<void(std::string_view)>;
 // The HTTP front: answers GET and HEAD of /cgi-bin/wt.cgi?cnt=..&ID=..&land=N with the
 // country's page, GET and HEAD of /healthz with whether pages can be made (200 or 503), and
 // everything else with a short error page; keeps connections alive (pipelined requests are
-// answered in order) and writes one log line per answer. The table must outlive the server,
-// and run() must have returned before the server is destroyed.
+// answered in order) and writes one log line per answer. run() must have returned before the
+// server is destroyed.
 class ZonariumServer {
 public:
+    // Serves `table`, which must outlive the server.
     ZonariumServer(const CityTable& table, ServerOptions options, Clock clock, LogSink log);
+    // Serves `table` until replaceTable().
+    ZonariumServer(std::shared_ptr<const CityTable> table, ServerOptions options, Clock clock,
+                   LogSink log);
     ~ZonariumServer();
     ZonariumServer(const ZonariumServer&) = delete;
     ZonariumServer& operator=(const ZonariumServer&) = delete;
@@ -85,6 +89,9 @@ public:
     bool run();
     // Ends run() from any thread (also before run() begins), without waiting for any client.
     void stop();
+    // Serves `table` from now on, from any thread: answers under way are made from the table
+    // they began with, every page made after comes from the new one.
+    void replaceTable(std::shared_ptr<const CityTable> table);
 
 private:
     struct Front;

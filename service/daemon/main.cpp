@@ -16,6 +16,8 @@
 #include <charconv>
 #include <chrono>
 #include <cstdio>
+#include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -46,7 +48,9 @@ constexpr const char* kUsage =
     "\n"
     "Writes one access-log line per request to standard output, in the Combined Log\n"
     "Format (UTC times); lines a stalled reader cannot take are dropped and counted.\n"
-    "Stops on SIGINT or SIGTERM.\n";
+    "Zones come from the zone database under TZDIR, else /usr/share/zoneinfo. SIGHUP\n"
+    "reads the places file and the zone database again; should either fail, the\n"
+    "data in use stays. Stops on SIGINT or SIGTERM.\n";
 
 // Command-line settings.
 struct Arguments {
@@ -136,7 +140,7 @@ int main(int argc, char** argv) {
     }
 
     const auto loadStart = std::chrono::steady_clock::now();
-    const zonarium::CityTableLoad load = zonarium::loadCityTable(arguments.dataFile);
+    zonarium::CityTableLoad load = zonarium::loadCityTable(arguments.dataFile);
     const auto loadMilliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(
                                       std::chrono::steady_clock::now() - loadStart)
                                       .count();
@@ -148,6 +152,8 @@ int main(int argc, char** argv) {
     // SIGINT and SIGTERM stop the server; taken from here on, and held until it can be stopped.
     boost::asio::io_context signalLoop(1);
     boost::asio::signal_set stopSignals(signalLoop, SIGINT, SIGTERM);
+    // SIGHUP reloads the places and the zones.
+    boost::asio::signal_set reloadSignals(signalLoop, SIGHUP);
     signal(SIGPIPE, SIG_IGN);
     // Connections and the page cache's memory files need descriptors: take as many as the
     // hard limit allows.
@@ -164,14 +170,16 @@ int main(int argc, char** argv) {
     // Standard output may be a pipe nobody drains: after the first line, everything goes
     // through the log's own thread and never holds up serving or stopping.
     zonarium::AccessLog log(STDOUT_FILENO);
-    zonarium::ZonariumServer server(load.table, options, zonarium::systemNow,
-                                    [&log](std::string_view line) { log.post(line); });
+    const std::size_t places = load.table.size();
+    zonarium::ZonariumServer server(
+        std::make_shared<const zonarium::CityTable>(std::move(load.table)), options,
+        zonarium::systemNow, [&log](std::string_view line) { log.post(line); });
     if (!server.bind(arguments.host, arguments.port)) {
         std::fprintf(stderr, "zonariumd: cannot listen on %s:%d\n", arguments.host.c_str(),
                      arguments.port);
         return 1;
     }
-    log.post("zonariumd: " + std::to_string(load.table.size()) + " places, read in " +
+    log.post("zonariumd: " + std::to_string(places) + " places, read in " +
              std::to_string(loadMilliseconds) + " ms, listening on " + arguments.host + ":" +
              std::to_string(server.port()));
 
@@ -183,6 +191,27 @@ int main(int argc, char** argv) {
             server.stop();
         }
     });
+    // Reads on the signal thread, while the table in use goes on serving.
+    std::function<void()> awaitReload = [&] {
+        reloadSignals.async_wait([&](const boost::system::error_code& ec, int) {
+            if (ec) {
+                return;
+            }
+            zonarium::CityTableLoad reload = zonarium::loadCityTable(arguments.dataFile);
+            if (!reload) {
+                log.post("zonariumd: reload failed, keeping the data in use: " + reload.error);
+            } else {
+                const std::string facts = "zonariumd: reloaded: tzdata " +
+                                          reload.table.tzdataRelease() + ", " +
+                                          std::to_string(reload.table.size()) + " places";
+                server.replaceTable(
+                    std::make_shared<const zonarium::CityTable>(std::move(reload.table)));
+                log.post(facts);
+            }
+            awaitReload();
+        });
+    };
+    awaitReload();
     std::thread waiter([&signalLoop] { signalLoop.run(); });
     const bool served = server.run();
     signalLoop.stop();
