@@ -4,6 +4,11 @@
 
 namespace zonarium {
 
+std::size_t ConnectionSlots::open() {
+    const std::lock_guard lock(m_mutex);
+    return m_open;
+}
+
 bool ConnectionSlots::admit(std::shared_ptr<HttpSession>& evicted) {
     const std::lock_guard lock(m_mutex);
     if (m_open >= m_capacity) {

@@ -39,6 +39,8 @@ public:
     void startWaiting(Entry& entry, HttpSession* session);
     // Takes a connection out of the waiting order; false when it was evicted meanwhile.
     bool stopWaiting(Entry& entry);
+    // Connections counted in.
+    std::size_t open();
 
 private:
     using WaitingList = boost::intrusive::list<

@@ -7,9 +7,12 @@
 
 #include <sys/resource.h>
 
+#include <sys/socket.h>
+
 #include <boost/asio/executor_work_guard.hpp>
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/post.hpp>
 #include <boost/asio/steady_timer.hpp>
 
 #include <algorithm>
@@ -32,6 +35,8 @@ namespace {
 constexpr std::size_t kOwnDescriptors = 64;
 // Pause before accepting again after accept failed (out of descriptors, say).
 constexpr std::chrono::milliseconds kAcceptRetry{50};
+// How often a graceful stop looks whether the last connection has closed.
+constexpr std::chrono::milliseconds kDrainPoll{20};
 // The health answer is one ASCII line, for scripts and checkers rather than browsers.
 constexpr std::string_view kHealthContentType = "text/plain; charset=US-ASCII";
 
@@ -104,6 +109,8 @@ struct ZonariumServer::Front {
     void health(std::function<void(Reply)> answer);
     // Stops the event loops if they still exist.
     void stop();
+    // Stops the event loops once no connection is open, or at `deadline`; on the first loop.
+    void drain(std::chrono::steady_clock::time_point deadline);
 
     Clock clock;
     LogSink log;
@@ -120,11 +127,16 @@ struct ZonariumServer::Front {
     std::size_t nextLoop = 0;
     // The listening socket, on the first loop; empty before bind.
     std::optional<tcp::acceptor> acceptor;
-    // Paces accepting after an accept failure.
+    // Paces accepting after an accept failure, and a graceful stop's looks.
     std::optional<net::steady_timer> acceptRetry;
+    // A graceful stop has begun: nothing is accepted any more. Used by the first loop only.
+    bool draining = false;
 };
 
 void ZonariumServer::Front::accept() {
+    if (draining) {
+        return;
+    }
     net::io_context& loop = *loops[nextLoop];
     nextLoop = (nextLoop + 1) % loops.size();
     acceptor->async_accept(loop, [this](boost::system::error_code ec, tcp::socket socket) {
@@ -133,7 +145,7 @@ void ZonariumServer::Front::accept() {
 }
 
 void ZonariumServer::Front::onAccept(boost::system::error_code ec, tcp::socket socket) {
-    if (ec == net::error::operation_aborted) {
+    if (ec == net::error::operation_aborted || (ec && draining)) {
         return;
     }
     if (ec) {
@@ -228,6 +240,19 @@ void ZonariumServer::Front::health(std::function<void(Reply)> answer) {
                 });
 }
 
+void ZonariumServer::Front::drain(std::chrono::steady_clock::time_point deadline) {
+    if (context.slots.open() == 0 || std::chrono::steady_clock::now() >= deadline) {
+        stop();
+        return;
+    }
+    acceptRetry->expires_after(kDrainPoll);
+    acceptRetry->async_wait([this, deadline](boost::system::error_code ec) {
+        if (!ec) {
+            drain(deadline);
+        }
+    });
+}
+
 void ZonariumServer::Front::stop() {
     const std::lock_guard lock(ioMutex);
     for (const auto& loop : loops) {
@@ -283,6 +308,56 @@ bool ZonariumServer::bind(const std::string& host, int port) {
     m_port = acceptor.local_endpoint(ec).port();
     m_front->acceptor.emplace(std::move(acceptor));
     return !ec;
+}
+
+bool ZonariumServer::adopt(int descriptor) {
+    if (m_front->loops.empty() || descriptor < 0) {
+        return false;
+    }
+    boost::system::error_code ec;
+    sockaddr_storage address{};
+    socklen_t length = sizeof address;
+    if (::getsockname(descriptor, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
+        (address.ss_family != AF_INET && address.ss_family != AF_INET6)) {
+        return false;
+    }
+    tcp::acceptor acceptor(*m_front->loops.front());
+    acceptor.assign(address.ss_family == AF_INET ? tcp::v4() : tcp::v6(), descriptor, ec);
+    if (ec) {
+        return false;
+    }
+    m_port = acceptor.local_endpoint(ec).port();
+    m_front->acceptor.emplace(std::move(acceptor));
+    return !ec;
+}
+
+std::string ZonariumServer::address() const {
+    boost::system::error_code ec;
+    if (!m_front->acceptor) {
+        return {};
+    }
+    const tcp::endpoint endpoint = m_front->acceptor->local_endpoint(ec);
+    return ec ? std::string() : endpoint.address().to_string();
+}
+
+void ZonariumServer::stopGracefully(std::chrono::milliseconds grace) {
+    const auto deadline = std::chrono::steady_clock::now() + grace;
+    const std::lock_guard lock(m_front->ioMutex);
+    if (m_front->loops.empty()) {
+        return;
+    }
+    net::post(*m_front->loops.front(), [front = m_front.get(), deadline] {
+        if (!front->acceptor || front->draining) {
+            return;
+        }
+        // Only this process's descriptor closes: the socket itself lives on while another
+        // holds it, and the connections queued on it wait for the next to accept them.
+        boost::system::error_code ignored;
+        front->draining = true;
+        front->acceptor->close(ignored);
+        front->acceptRetry->cancel();
+        front->drain(deadline);
+    });
 }
 
 bool ZonariumServer::run() {

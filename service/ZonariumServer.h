@@ -82,6 +82,11 @@ public:
 
     // Binds `host`:`port` (port 0 picks a free one). False when the address cannot be used.
     bool bind(const std::string& host, int port);
+    // Accepts on `descriptor`, a listening stream socket made by another (systemd, say), in
+    // place of bind(); it is closed with the server. False when it cannot be used.
+    bool adopt(int descriptor);
+    // The bound or adopted address, e.g. "127.0.0.1" or "::"; empty before either.
+    std::string address() const;
     // The bound port; 0 before a successful bind.
     int port() const { return m_port; }
     // Serves on options.threads threads (this one among them) until stop(); returns false
@@ -89,6 +94,10 @@ public:
     bool run();
     // Ends run() from any thread (also before run() begins), without waiting for any client.
     void stop();
+    // Stops accepting and ends run() once every open connection has closed (when its client
+    // is done, or it times out), or after `grace` at most; from any thread. Connections not
+    // yet accepted stay with the listening socket, for whoever else holds it.
+    void stopGracefully(std::chrono::milliseconds grace);
     // Serves `table` from now on, from any thread: answers under way are made from the table
     // they began with, every page made after comes from the new one.
     void replaceTable(std::shared_ptr<const CityTable> table);

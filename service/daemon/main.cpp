@@ -8,6 +8,7 @@
 
 #include <signal.h>
 #include <sys/resource.h>
+#include <systemd/sd-daemon.h>
 #include <unistd.h>
 
 #include <boost/asio/io_context.hpp>
@@ -24,6 +25,9 @@
 
 namespace {
 
+// Longest a stop waits for open connections to finish.
+constexpr std::chrono::seconds kStopGrace{5};
+
 constexpr const char* kUsage =
     "Usage: zonariumd [--listen ADDR:PORT] [--threads N] [--render-threads N]\n"
     "                 [--max-connections N] [--data FILE]\n"
@@ -33,7 +37,8 @@ constexpr const char* kUsage =
     "  GET /healthz  (200 \"ok tzdata R places N\" while pages can be made, else 503)\n"
     "\n"
     "  --listen ADDR:PORT  address to listen on (default 127.0.0.1:80; port 0 picks a\n"
-    "                      free one; IPv6 as [ADDR]:PORT)\n"
+    "                      free one; IPv6 as [ADDR]:PORT); a listening socket passed\n"
+    "                      by systemd (socket activation) is used instead\n"
     "  --threads N         threads serving connections (default: one per processor);\n"
     "                      idle and slow connections hold no thread\n"
     "  --render-threads N  threads making pages, apart from those serving (default 2)\n"
@@ -50,7 +55,8 @@ constexpr const char* kUsage =
     "Format (UTC times); lines a stalled reader cannot take are dropped and counted.\n"
     "Zones come from the zone database under TZDIR, else /usr/share/zoneinfo. SIGHUP\n"
     "reads the places file and the zone database again; should either fail, the\n"
-    "data in use stays. Stops on SIGINT or SIGTERM.\n";
+    "data in use stays. SIGINT or SIGTERM stops accepting, lets the open connections\n"
+    "finish for up to 5 seconds, and ends the program.\n";
 
 // Command-line settings.
 struct Arguments {
@@ -174,21 +180,38 @@ int main(int argc, char** argv) {
     zonarium::ZonariumServer server(
         std::make_shared<const zonarium::CityTable>(std::move(load.table)), options,
         zonarium::systemNow, [&log](std::string_view line) { log.post(line); });
-    if (!server.bind(arguments.host, arguments.port)) {
+    // Started through a socket unit, systemd passes the listening socket; by hand, it is
+    // bound here.
+    const int passed = sd_listen_fds(1);
+    std::string listening;
+    if (passed > 0) {
+        if (passed != 1 || sd_is_socket(SD_LISTEN_FDS_START, AF_UNSPEC, SOCK_STREAM, 1) <= 0 ||
+            !server.adopt(SD_LISTEN_FDS_START)) {
+            std::fprintf(stderr,
+                         "zonariumd: systemd passed %d sockets; expected one listening "
+                         "TCP socket\n",
+                         passed);
+            return 1;
+        }
+        const std::string address = server.address();
+        listening = (address.find(':') == std::string::npos ? address : "[" + address + "]") + ":" +
+                    std::to_string(server.port()) + " (socket from systemd)";
+    } else if (server.bind(arguments.host, arguments.port)) {
+        listening = arguments.host + ":" + std::to_string(server.port());
+    } else {
         std::fprintf(stderr, "zonariumd: cannot listen on %s:%d\n", arguments.host.c_str(),
                      arguments.port);
         return 1;
     }
     log.post("zonariumd: " + std::to_string(places) + " places, read in " +
-             std::to_string(loadMilliseconds) + " ms, listening on " + arguments.host + ":" +
-             std::to_string(server.port()));
+             std::to_string(loadMilliseconds) + " ms, listening on " + listening);
 
     // Written by the signal thread, read once it has ended.
     bool stopRequested = false;
     stopSignals.async_wait([&](const boost::system::error_code& ec, int) {
         if (!ec) {
             stopRequested = true;
-            server.stop();
+            server.stopGracefully(kStopGrace);
         }
     });
     // Reads on the signal thread, while the table in use goes on serving.
