@@ -64,13 +64,11 @@ GeoNames and the system's time zone database. It comes with systemd units (one
 service, or one instance per port) and an example nginx site balancing several
 of them.")
 set(CPACK_DEBIAN_ZONARIUMD_PACKAGE_DEPENDS tzdata)
-# Control files of the service's package besides those CPack writes.
-# >>> The dpkg trigger on /usr/share/zoneinfo goes here: its `triggers` file and the
-# >>> maintainer script that answers it, kept under deploy/debian/, e.g.
-#   list(APPEND zonariumd_control_extra
-#        "${PROJECT_SOURCE_DIR}/deploy/debian/triggers" "${PROJECT_SOURCE_DIR}/deploy/debian/postinst")
-# >>> (the socket unit goes with the other units, in deploy/CMakeLists.txt)
-set(zonariumd_control_extra)
+# Control files of the service's package besides those CPack writes: the dpkg trigger on
+# /usr/share/zoneinfo and the postinst that answers it by reloading a running service.
+# (The socket units go with the other units, in deploy/CMakeLists.txt.)
+set(zonariumd_control_extra
+    "${PROJECT_SOURCE_DIR}/deploy/debian/triggers" "${PROJECT_SOURCE_DIR}/deploy/debian/postinst")
 set(CPACK_DEBIAN_ZONARIUMD_PACKAGE_CONTROL_EXTRA "${zonariumd_control_extra}")
 set(CPACK_DEBIAN_ZONARIUMD_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
