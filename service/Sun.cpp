@@ -107,8 +107,7 @@ SunEvent crossing(double latitude, double longitude, double transit, double sign
 // Solar transit nearest local noon of `localDate`, seconds since 1970.
 double transitNear(double longitude, const TimeZone& zone, date::local_days localDate) {
     const date::local_seconds localNoon{localDate + std::chrono::hours{12}};
-    double transit = static_cast<double>(
-        zone.toSys(localNoon).time_since_epoch().count());
+    double transit = static_cast<double>(zone.toSys(localNoon).time_since_epoch().count());
     for (int round = 0; round < 3; ++round) {
         transit -= hourAngle(transit, longitude, solarPosition(transit)) * kSecondsPerDegree;
     }
@@ -117,8 +116,7 @@ double transitNear(double longitude, const TimeZone& zone, date::local_days loca
 
 }  // namespace
 
-SunDay sunDay(double latitude, double longitude, const TimeZone& zone,
-              date::local_days localDate) {
+SunDay sunDay(double latitude, double longitude, const TimeZone& zone, date::local_days localDate) {
     // Exactly at a pole the hour angle is undefined; nudge the latitude off it.
     latitude = std::clamp(latitude, -89.9999, 89.9999);
     const double transit = transitNear(longitude, zone, localDate);

@@ -46,8 +46,7 @@ inline constexpr double kSunriseAltitude = -0.833;
 // downward crossing in the 12 hours after it; either may fall on the previous or next
 // local date. A side without a crossing is StaysUp when the sun is above the horizon at
 // the transit, StaysDown (then on both sides) when it is below.
-SunDay sunDay(double latitude, double longitude, const TimeZone& zone,
-              date::local_days localDate);
+SunDay sunDay(double latitude, double longitude, const TimeZone& zone, date::local_days localDate);
 
 // Texts of at most 10 bytes for the sunrise and sunset cells.
 inline constexpr const char* kSunStaysUpText = "sun up";
@@ -56,7 +55,6 @@ inline constexpr const char* kSunStaysDownText = "sun down";
 // Cell text of `event` for `localDate` in `zone`: "HH:MM" local, rounded to the nearest
 // minute; "HH:MM -1d" or "HH:MM +1d" when that minute lies on the previous or next local
 // date; kSunStaysUpText or kSunStaysDownText when there is no crossing.
-std::string formatSunEvent(const SunEvent& event, const TimeZone& zone,
-                           date::local_days localDate);
+std::string formatSunEvent(const SunEvent& event, const TimeZone& zone, date::local_days localDate);
 
 }  // namespace zonarium
