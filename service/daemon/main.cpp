@@ -1,10 +1,10 @@
 // zonariumd: the time-information service. Serves GET /cgi-bin/wt.cgi?cnt=..&ID=..&land=N.
 
-#include "AccessLog.h"
-#include "CityTable.h"
-#include "PlacesFile.h"
-#include "TzdataRelease.h"
-#include "ZonariumServer.h"
+#include "daemon/PlacesFile.h"
+#include "http/AccessLog.h"
+#include "http/ZonariumServer.h"
+#include "model/CityTable.h"
+#include "model/TzdataRelease.h"
 
 #include <signal.h>
 #include <sys/resource.h>

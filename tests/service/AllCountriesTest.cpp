@@ -1,8 +1,8 @@
-#include "ZonariumServer.h"
+#include "http/ZonariumServer.h"
 
-#include "Page.h"
 #include "RawConnection.h"
 #include "TestSupport.h"
+#include "model/Page.h"
 
 #include <gtest/gtest.h>
 #include <httplib.h>

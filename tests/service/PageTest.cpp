@@ -1,7 +1,7 @@
-#include "Page.h"
+#include "model/Page.h"
 
 #include "TestSupport.h"
-#include "TzdataRelease.h"
+#include "model/TzdataRelease.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "Page.h"
+#include "model/Page.h"
 
 #include <date/tz.h>
 

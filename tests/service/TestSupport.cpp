@@ -1,10 +1,10 @@
 #include "TestSupport.h"
 
-#include "Page.h"
 #include "ReplyText.h"
 #include "ResultRow.h"
 #include "ResultTableWalker.h"
-#include "Sun.h"
+#include "model/Page.h"
+#include "model/Sun.h"
 
 #include <date/date.h>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "CityTable.h"
-#include "LocalTime.h"
+#include "model/CityTable.h"
+#include "model/LocalTime.h"
 
 #include <string>
 #include <string_view>

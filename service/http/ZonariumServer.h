@@ -1,0 +1,56 @@
+#pragma once
+
+#include "http/ServerOptions.h"
+#include "model/CityTable.h"
+#include "model/LocalTime.h"
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace zonarium {
+
+// Open connections allowed for `wanted` at most under a limit of `descriptorLimit` open
+// descriptors (0: none), leaving room for the server's own and the page cache's files.
+std::size_t connectionCapacity(std::size_t wanted, std::size_t descriptorLimit);
+
+// Source of the current instant; replaced in tests.
+using Clock = std::function<Instant()>;
+// Receives one finished access-log line, without its line feed; must be thread-safe and
+// should not block.
+using LogSink = std::function<void(std::string_view)>;
+
+// The HTTP front: answers GET and HEAD of /cgi-bin/wt.cgi?cnt=..&ID=..&land=N with the
+// country's page, GET and HEAD of /healthz with whether pages can be made (200 or 503), and
+// everything else with a short error page; keeps connections alive (pipelined requests are
+// answered in order) and writes one log line per answer. The table must outlive the server,
+// and run() must have returned before the server is destroyed.
+class ZonariumServer {
+public:
+    ZonariumServer(const CityTable& table, ServerOptions options, Clock clock, LogSink log);
+    ~ZonariumServer();
+    ZonariumServer(const ZonariumServer&) = delete;
+    ZonariumServer& operator=(const ZonariumServer&) = delete;
+
+    // Binds `host`:`port` (port 0 picks a free one). False when the address cannot be used.
+    bool bind(const std::string& host, int port);
+    // The bound port; 0 before a successful bind.
+    int port() const { return m_port; }
+    // Serves on options.threads threads (this one among them) until stop(); returns false
+    // when it could not start. Every connection is closed when it returns.
+    bool run();
+    // Ends run() from any thread (also before run() begins), without waiting for any client.
+    void stop();
+
+private:
+    struct Front;
+
+    // Acceptor, event loop, connection slots, routing; created by the constructor.
+    std::unique_ptr<Front> m_front;
+    // Bound port, 0 before bind.
+    int m_port = 0;
+};
+
+}  // namespace zonarium
