@@ -148,4 +148,17 @@ void CountryPage::prepareAhead(Instant instant, std::chrono::minutes ahead) {
     }
 }
 
+PageParts renderPageParts(int land, Instant instant, const CityTable& table) {
+    return CountryPage(land, table).render(instant);
+}
+
+std::string renderPage(int land, Instant instant, const CityTable& table,
+                       std::string_view identifier) {
+    PageParts parts = renderPageParts(land, instant, table);
+    std::string page = std::move(parts.head);
+    page += identifier;
+    page += parts.tail;
+    return page;
+}
+
 }  // namespace zonarium

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace date {
@@ -77,5 +78,15 @@ private:
     std::vector<ZoneRows> m_zones;
     std::size_t m_sunDaysComputed = 0;
 };
+
+// The page of country `land` at `instant` without its identifier. Every text depends on
+// the instant only to the minute, so parts rendered at any second of a minute are equal.
+// A country without places gets the heading and an empty table (header row only). After
+// the table, a footer names the table's tzdata release.
+PageParts renderPageParts(int land, Instant instant, const CityTable& table);
+
+// The whole page: renderPageParts joined around `identifier`, which goes in unchanged.
+std::string renderPage(int land, Instant instant, const CityTable& table,
+                       std::string_view identifier);
 
 }  // namespace zonarium

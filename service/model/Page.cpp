@@ -1,7 +1,5 @@
 #include "model/Page.h"
 
-#include "model/CountryPage.h"
-
 #include <random>
 
 namespace zonarium {
@@ -33,19 +31,6 @@ std::string escapeMarkup(std::string_view text) {
         }
     }
     return out;
-}
-
-PageParts renderPageParts(int land, Instant instant, const CityTable& table) {
-    return CountryPage(land, table).render(instant);
-}
-
-std::string renderPage(int land, Instant instant, const CityTable& table,
-                       std::string_view identifier) {
-    PageParts parts = renderPageParts(land, instant, table);
-    std::string page = std::move(parts.head);
-    page += identifier;
-    page += parts.tail;
-    return page;
 }
 
 bool isWellFormedIdentifier(std::string_view identifier) {

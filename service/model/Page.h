@@ -1,6 +1,5 @@
 #pragma once
 
-#include "model/CityTable.h"
 #include "model/LocalTime.h"
 
 #include <functional>
@@ -20,19 +19,9 @@ struct PageParts {
     std::string tail;
 };
 
-// The page of country `land` at `instant` without its identifier. Every text depends on
-// the instant only to the minute, so parts rendered at any second of a minute are equal.
-// A country without places gets the heading and an empty table (header row only). After
-// the table, a footer names the table's tzdata release.
-PageParts renderPageParts(int land, Instant instant, const CityTable& table);
-
 // Makes the page parts of country `land` for `minute`; may throw. Replaces the country
 // pages in tests.
 using PageRenderer = std::function<PageParts(int land, Instant minute)>;
-
-// The whole page: renderPageParts joined around `identifier`, which goes in unchanged.
-std::string renderPage(int land, Instant instant, const CityTable& table,
-                       std::string_view identifier);
 
 // `text` with '&', '<' and '>' written as entities; other bytes unchanged.
 std::string escapeMarkup(std::string_view text);

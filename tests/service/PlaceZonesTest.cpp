@@ -1,3 +1,4 @@
+#include "model/CountryPage.h"
 #include "model/Page.h"
 
 #include <date/tz.h>

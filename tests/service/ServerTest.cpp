@@ -2,6 +2,7 @@
 
 #include "RawConnection.h"
 #include "TestSupport.h"
+#include "model/CountryPage.h"
 #include "model/Page.h"
 #include "model/PageCache.h"
 
