@@ -2,6 +2,8 @@
 
 #include "daemon/PlacesFile.h"
 #include "http/AccessLog.h"
+#include "http/Metrics.h"
+#include "http/MetricsListener.h"
 #include "http/ZonariumServer.h"
 #include "model/CityTable.h"
 #include "model/TzdataRelease.h"
@@ -16,6 +18,7 @@
 #include <charconv>
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -24,7 +27,7 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: zonariumd [--listen ADDR:PORT] [--threads N] [--render-threads N]\n"
-    "                 [--max-connections N] [--data FILE]\n"
+    "                 [--max-connections N] [--data FILE] [--metrics-listen ADDR:PORT]\n"
     "       zonariumd --help | --version\n"
     "Serves local time, sunrise and sunset of the cities of a country over HTTP:\n"
     "  GET /cgi-bin/wt.cgi?cnt=..&ID=..&land=N\n"
@@ -41,6 +44,9 @@ constexpr const char* kUsage =
     " beside the program,\n"
     "                      else " ZONARIUM_DEFAULT_PLACES_FILE
     ")\n"
+    "  --metrics-listen ADDR:PORT\n"
+    "                      serve metrics in the Prometheus text format at GET /metrics\n"
+    "                      on this address only (default: none)\n"
     "  --version           show the version and the tzdata release in use\n"
     "  --help              show this text\n"
     "\n"
@@ -60,6 +66,9 @@ struct Arguments {
     int renderThreads = zonarium::ServerOptions{}.renderThreads;
     // Open connections at most.
     int maxConnections = static_cast<int>(zonarium::ServerOptions{}.maxConnections);
+    // Address of the metrics listener; empty for none.
+    std::string metricsHost;
+    int metricsPort = 0;
     // Places file.
     std::string dataFile =
         zonarium::defaultPlacesFile(ZONARIUM_RELATIVE_PLACES_FILE, ZONARIUM_DEFAULT_PLACES_FILE);
@@ -110,6 +119,8 @@ bool parseArguments(int argc, char** argv, Arguments& arguments, int& exitCode) 
             good = parseNumber(value, 1, 64, arguments.renderThreads);
         } else if (option == "--max-connections") {
             good = parseNumber(value, 1, 1'000'000, arguments.maxConnections);
+        } else if (option == "--metrics-listen") {
+            good = parseListen(value, arguments.metricsHost, arguments.metricsPort);
         } else if (option == "--data") {
             arguments.dataFile = std::string(value);
         } else {
@@ -164,6 +175,11 @@ int main(int argc, char** argv) {
     // Standard output may be a pipe nobody drains: after the first line, everything goes
     // through the log's own thread and never holds up serving or stopping.
     zonarium::AccessLog log(STDOUT_FILENO);
+    // Counted only when someone can read them.
+    zonarium::Metrics metrics;
+    if (!arguments.metricsHost.empty()) {
+        options.metrics = &metrics;
+    }
     zonarium::ZonariumServer server(load.table, options, zonarium::systemNow,
                                     [&log](std::string_view line) { log.post(line); });
     if (!server.bind(arguments.host, arguments.port)) {
@@ -171,9 +187,28 @@ int main(int argc, char** argv) {
                      arguments.port);
         return 1;
     }
+    // Apart from the public port, and stopped before the server goes.
+    std::optional<zonarium::MetricsListener> metricsListener;
+    std::string metricsAddress;
+    if (options.metrics != nullptr) {
+        metricsListener.emplace(metrics);
+        if (!metricsListener->bind(arguments.metricsHost, arguments.metricsPort)) {
+            std::fprintf(stderr, "zonariumd: cannot listen for metrics on %s:%d\n",
+                         arguments.metricsHost.c_str(), arguments.metricsPort);
+            return 1;
+        }
+        metricsAddress =
+            ", metrics on " + arguments.metricsHost + ":" + std::to_string(metricsListener->port());
+        metrics.setData(zonarium::systemTzdataRelease(), load.table.size());
+        metrics.sampleAtScrape([&] {
+            metrics.setConnections(server.openConnections(), server.evictedConnections());
+            metrics.setDroppedLines(log.dropped());
+        });
+        metricsListener->start();
+    }
     log.post("zonariumd: " + std::to_string(load.table.size()) + " places, read in " +
              std::to_string(loadMilliseconds) + " ms, listening on " + arguments.host + ":" +
-             std::to_string(server.port()));
+             std::to_string(server.port()) + metricsAddress);
 
     // Written by the signal thread, read once it has ended.
     bool stopRequested = false;
@@ -187,6 +222,9 @@ int main(int argc, char** argv) {
     const bool served = server.run();
     signalLoop.stop();
     waiter.join();
+    if (metricsListener) {
+        metricsListener->stop();
+    }
     log.post("zonariumd: stopped");
     return served || stopRequested ? 0 : 1;
 }

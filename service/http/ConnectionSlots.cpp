@@ -29,6 +29,7 @@ std::shared_ptr<ConnectionSlots::Connection> ConnectionSlots::evictOldestLocked(
     oldest.waiting = false;
     oldest.evicted = true;
     --m_open;
+    ++m_evictions;
     // Null when the session is being destroyed already; it closes by itself then.
     return oldest.connection->keepForClosing();
 }
@@ -61,6 +62,16 @@ bool ConnectionSlots::stopWaiting(Entry& entry) {
         entry.waiting = false;
     }
     return !entry.evicted;
+}
+
+std::size_t ConnectionSlots::open() const {
+    const std::lock_guard lock(m_mutex);
+    return m_open;
+}
+
+std::uint64_t ConnectionSlots::evictions() const {
+    const std::lock_guard lock(m_mutex);
+    return m_evictions;
 }
 
 }  // namespace zonarium

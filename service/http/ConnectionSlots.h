@@ -3,6 +3,7 @@
 #include <boost/intrusive/list.hpp>
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 
@@ -47,6 +48,10 @@ public:
     void startWaiting(Entry& entry, Connection* connection);
     // Takes a connection out of the waiting order; false when it was evicted meanwhile.
     bool stopWaiting(Entry& entry);
+    // Connections counted in now.
+    std::size_t open() const;
+    // Connections counted out to make room so far.
+    std::uint64_t evictions() const;
 
 private:
     using WaitingList = boost::intrusive::list<
@@ -57,11 +62,13 @@ private:
     std::shared_ptr<Connection> evictOldestLocked();
 
     // Guards everything below and the entries of every connection.
-    std::mutex m_mutex;
+    mutable std::mutex m_mutex;
     // Open connections at most.
     std::size_t m_capacity;
     // Connections counted in.
     std::size_t m_open = 0;
+    // Connections counted out to make room.
+    std::uint64_t m_evictions = 0;
     // Connections waiting for a request, longest waiting first.
     WaitingList m_waiting;
 };

@@ -9,6 +9,8 @@
 
 namespace zonarium {
 
+class Metrics;
+
 // Settings of the HTTP front.
 struct ServerOptions {
     // Threads serving connections, each with an event loop of its own; one per processor by
@@ -19,6 +21,8 @@ struct ServerOptions {
     int renderThreads = 2;
     // Makes the pages instead of the table's country pages when set; for tests.
     PageRenderer renderer;
+    // Counts answers and page render times when set; must outlive the server.
+    Metrics* metrics = nullptr;
     // Open connections at most (further capped by the descriptor limit); beyond it the
     // connection waiting longest for a request is closed to make room.
     std::size_t maxConnections = 4096;

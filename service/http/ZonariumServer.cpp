@@ -2,6 +2,7 @@
 
 #include "http/AccessLog.h"
 #include "http/HttpSession.h"
+#include "http/Metrics.h"
 #include "http/Query.h"
 #include "model/PageCache.h"
 
@@ -85,12 +86,20 @@ struct ZonariumServer::Front {
                   [this](std::string_view target, std::function<void(Reply)> answer) {
                       route(target, std::move(answer));
                   },
-                  [this](const AccessRecord& record) {
+                  [this, metrics = options.metrics](const AccessRecord& record) {
+                      if (metrics != nullptr) {
+                          metrics->answered(record.status, record.bodyBytes);
+                      }
                       if (log) {
                           log(accessLogLine(record, clock()));
                       }
                   },
                   ConnectionSlots(connectionCapacity(options.maxConnections, descriptorLimit()))} {
+        if (options.metrics != nullptr) {
+            cache.observeRenders([metrics = options.metrics](std::chrono::nanoseconds took) {
+                metrics->pageRendered(took);
+            });
+        }
         for (int i = 0; i < std::max(1, options.threads); ++i) {
             loops.push_back(std::make_unique<net::io_context>(1));
         }
@@ -275,6 +284,14 @@ bool ZonariumServer::bind(const std::string& host, int port) {
     m_port = acceptor.local_endpoint(ec).port();
     m_front->acceptor.emplace(std::move(acceptor));
     return !ec;
+}
+
+std::size_t ZonariumServer::openConnections() const {
+    return m_front->context.slots.open();
+}
+
+std::uint64_t ZonariumServer::evictedConnections() const {
+    return m_front->context.slots.evictions();
 }
 
 bool ZonariumServer::run() {

@@ -5,6 +5,7 @@
 #include "model/LocalTime.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -38,6 +39,9 @@ public:
     bool bind(const std::string& host, int port);
     // The bound port; 0 before a successful bind.
     int port() const { return m_port; }
+    // Connections open now, and those closed so far to make room for new ones.
+    std::size_t openConnections() const;
+    std::uint64_t evictedConnections() const;
     // Serves on options.threads threads (this one among them) until stop(); returns false
     // when it could not start. Every connection is closed when it returns.
     bool run();

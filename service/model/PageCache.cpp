@@ -142,6 +142,10 @@ bool PageCache::startRender(int land, Instant minute, bool ahead) noexcept {
     }
 }
 
+void PageCache::observeRenders(RenderObserver observer) {
+    m_observer = std::move(observer);
+}
+
 void PageCache::render(int land, Instant minute, bool ahead) noexcept {
     thread_local const bool yields = [] {
         return ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kRenderNiceness) == 0;
@@ -149,6 +153,7 @@ void PageCache::render(int land, Instant minute, bool ahead) noexcept {
     static_cast<void>(yields);
     Slot& slot = m_slots[static_cast<std::size_t>(land)];
     std::shared_ptr<const CachedPage> made;
+    const auto started = std::chrono::steady_clock::now();
     try {
         if (m_renderer) {
             made = std::make_shared<const CachedPage>(m_renderer(land, minute));
@@ -157,6 +162,9 @@ void PageCache::render(int land, Instant minute, bool ahead) noexcept {
                 slot.page = std::make_unique<CountryPage>(land, m_table);
             }
             made = std::make_shared<const CachedPage>(slot.page->render(minute));
+        }
+        if (m_observer) {
+            m_observer(std::chrono::steady_clock::now() - started);
         }
     } catch (...) {
         // Answered below with null: the callers are told rather than kept waiting.

@@ -82,6 +82,9 @@ public:
     // Ends rendering: waits for renders under way, drops callers still waiting and answers
     // none after. Idempotent; the destructor calls it.
     void stop();
+    // Has `observer` told how long each page made took; call before the first parts().
+    using RenderObserver = std::function<void(std::chrono::nanoseconds)>;
+    void observeRenders(RenderObserver observer);
 
 private:
     // One country's last rendered parts, the render under way and who waits for it.
@@ -114,6 +117,8 @@ private:
     const CityTable& m_table;
     // Replaces the country pages when set.
     PageRenderer m_renderer;
+    // Told each render's time when set.
+    RenderObserver m_observer;
     // One slot per country code, index 0 unused.
     std::array<Slot, kLastLand + 1> m_slots;
     // Render threads; last, so that they end before the slots go.
