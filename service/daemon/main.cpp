@@ -1,10 +1,12 @@
 // zonariumd: the time-information service. Serves GET /cgi-bin/wt.cgi?cnt=..&ID=..&land=N.
 
-#include "AccessLog.h"
-#include "CityTable.h"
-#include "PlacesFile.h"
-#include "TzdataRelease.h"
-#include "ZonariumServer.h"
+#include "daemon/PlacesFile.h"
+#include "http/AccessLog.h"
+#include "http/Metrics.h"
+#include "http/MetricsListener.h"
+#include "http/ZonariumServer.h"
+#include "model/CityTable.h"
+#include "model/TzdataRelease.h"
 
 #include <signal.h>
 #include <sys/resource.h>
@@ -19,6 +21,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -30,7 +33,7 @@ constexpr std::chrono::seconds kStopGrace{5};
 
 constexpr const char* kUsage =
     "Usage: zonariumd [--listen ADDR:PORT] [--threads N] [--render-threads N]\n"
-    "                 [--max-connections N] [--data FILE]\n"
+    "                 [--max-connections N] [--data FILE] [--metrics-listen ADDR:PORT]\n"
     "       zonariumd --help | --version\n"
     "Serves local time, sunrise and sunset of the cities of a country over HTTP:\n"
     "  GET /cgi-bin/wt.cgi?cnt=..&ID=..&land=N\n"
@@ -48,6 +51,9 @@ constexpr const char* kUsage =
     " beside the program,\n"
     "                      else " ZONARIUM_DEFAULT_PLACES_FILE
     ")\n"
+    "  --metrics-listen ADDR:PORT\n"
+    "                      serve metrics in the Prometheus text format at GET /metrics\n"
+    "                      on this address only (default: none)\n"
     "  --version           show the version and the tzdata release in use\n"
     "  --help              show this text\n"
     "\n"
@@ -70,6 +76,9 @@ struct Arguments {
     int renderThreads = zonarium::ServerOptions{}.renderThreads;
     // Open connections at most.
     int maxConnections = static_cast<int>(zonarium::ServerOptions{}.maxConnections);
+    // Address of the metrics listener; empty for none.
+    std::string metricsHost;
+    int metricsPort = 0;
     // Places file.
     std::string dataFile =
         zonarium::defaultPlacesFile(ZONARIUM_RELATIVE_PLACES_FILE, ZONARIUM_DEFAULT_PLACES_FILE);
@@ -120,6 +129,8 @@ bool parseArguments(int argc, char** argv, Arguments& arguments, int& exitCode) 
             good = parseNumber(value, 1, 64, arguments.renderThreads);
         } else if (option == "--max-connections") {
             good = parseNumber(value, 1, 1'000'000, arguments.maxConnections);
+        } else if (option == "--metrics-listen") {
+            good = parseListen(value, arguments.metricsHost, arguments.metricsPort);
         } else if (option == "--data") {
             arguments.dataFile = std::string(value);
         } else {
@@ -176,7 +187,13 @@ int main(int argc, char** argv) {
     // Standard output may be a pipe nobody drains: after the first line, everything goes
     // through the log's own thread and never holds up serving or stopping.
     zonarium::AccessLog log(STDOUT_FILENO);
+    // Counted only when someone can read them.
+    zonarium::Metrics metrics;
+    if (!arguments.metricsHost.empty()) {
+        options.metrics = &metrics;
+    }
     const std::size_t places = load.table.size();
+    const std::string release = load.table.tzdataRelease();
     zonarium::ZonariumServer server(
         std::make_shared<const zonarium::CityTable>(std::move(load.table)), options,
         zonarium::systemNow, [&log](std::string_view line) { log.post(line); });
@@ -203,8 +220,27 @@ int main(int argc, char** argv) {
                      arguments.port);
         return 1;
     }
+    // Apart from the public port, and stopped before the server goes.
+    std::optional<zonarium::MetricsListener> metricsListener;
+    std::string metricsAddress;
+    if (options.metrics != nullptr) {
+        metricsListener.emplace(metrics);
+        if (!metricsListener->bind(arguments.metricsHost, arguments.metricsPort)) {
+            std::fprintf(stderr, "zonariumd: cannot listen for metrics on %s:%d\n",
+                         arguments.metricsHost.c_str(), arguments.metricsPort);
+            return 1;
+        }
+        metricsAddress =
+            ", metrics on " + arguments.metricsHost + ":" + std::to_string(metricsListener->port());
+        metrics.setData(release, places);
+        metrics.sampleAtScrape([&] {
+            metrics.setConnections(server.openConnections(), server.evictedConnections());
+            metrics.setDroppedLines(log.dropped());
+        });
+        metricsListener->start();
+    }
     log.post("zonariumd: " + std::to_string(places) + " places, read in " +
-             std::to_string(loadMilliseconds) + " ms, listening on " + listening);
+             std::to_string(loadMilliseconds) + " ms, listening on " + listening + metricsAddress);
 
     // Written by the signal thread, read once it has ended.
     bool stopRequested = false;
@@ -221,12 +257,14 @@ int main(int argc, char** argv) {
                 return;
             }
             zonarium::CityTableLoad reload = zonarium::loadCityTable(arguments.dataFile);
+            metrics.reloaded(static_cast<bool>(reload));
             if (!reload) {
                 log.post("zonariumd: reload failed, keeping the data in use: " + reload.error);
             } else {
                 const std::string facts = "zonariumd: reloaded: tzdata " +
                                           reload.table.tzdataRelease() + ", " +
                                           std::to_string(reload.table.size()) + " places";
+                metrics.setData(reload.table.tzdataRelease(), reload.table.size());
                 server.replaceTable(
                     std::make_shared<const zonarium::CityTable>(std::move(reload.table)));
                 log.post(facts);
@@ -239,6 +277,9 @@ int main(int argc, char** argv) {
     const bool served = server.run();
     signalLoop.stop();
     waiter.join();
+    if (metricsListener) {
+        metricsListener->stop();
+    }
     log.post("zonariumd: stopped");
     return served || stopRequested ? 0 : 1;
 }

@@ -1,4 +1,4 @@
-#include "LocalTime.h"
+#include "model/LocalTime.h"
 
 #include "TestSupport.h"
 

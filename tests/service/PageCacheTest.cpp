@@ -1,4 +1,4 @@
-#include "PageCache.h"
+#include "model/PageCache.h"
 
 #include "TestSupport.h"
 

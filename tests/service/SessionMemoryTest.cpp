@@ -1,4 +1,4 @@
-#include "SessionMemory.h"
+#include "http/SessionMemory.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "Sun.h"
+#include "model/Sun.h"
 
 #include "TestSupport.h"
 

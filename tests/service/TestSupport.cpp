@@ -1,11 +1,11 @@
 #include "TestSupport.h"
 
-#include "Page.h"
 #include "ReplyText.h"
 #include "ResultRow.h"
 #include "ResultTableWalker.h"
-#include "Sun.h"
-#include "TzdataRelease.h"
+#include "model/Page.h"
+#include "model/Sun.h"
+#include "model/TzdataRelease.h"
 
 #include <date/date.h>
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "CityTable.h"
-#include "LocalTime.h"
-#include "TimeZone.h"
+#include "model/CityTable.h"
+#include "model/LocalTime.h"
+#include "model/TimeZone.h"
 
 #include <string>
 #include <string_view>

@@ -1,7 +1,7 @@
-#include "TimeZone.h"
+#include "model/TimeZone.h"
 
 #include "TestSupport.h"
-#include "TzdataRelease.h"
+#include "model/TzdataRelease.h"
 
 #include <date/tz.h>
 #include <gtest/gtest.h>

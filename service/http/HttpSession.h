@@ -1,0 +1,143 @@
+#pragma once
+
+#include "http/AccessLog.h"
+#include "http/ConnectionSlots.h"
+#include "http/Reply.h"
+#include "http/ServerOptions.h"
+#include "http/SessionMemory.h"
+#include "model/Page.h"
+#include "model/PageCache.h"
+
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/steady_timer.hpp>
+#include <boost/beast/core/error.hpp>
+#include <boost/beast/core/flat_static_buffer.hpp>
+#include <boost/beast/http/parser.hpp>
+#include <boost/beast/http/string_body.hpp>
+
+#include <array>
+#include <chrono>
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace zonarium {
+
+// What a session needs of its server; outlives every session.
+struct SessionContext {
+    ServerOptions options;
+    // Answers a GET or HEAD of `target` whose head passed every limit by calling `answer`
+    // with the reply, at once or later from another thread.
+    std::function<void(std::string_view target, std::function<void(Reply)> answer)> route;
+    // Writes the access-log line of one answer.
+    std::function<void(const AccessRecord& record)> log;
+    ConnectionSlots slots;
+};
+
+// One client connection: reads a request head under a deadline and the parser's limits,
+// discards a small body, writes the answer and waits for the next request or closes. Runs on
+// one single-threaded event loop. Owned by its own pending operations; the connection closes
+// when the last one ends. Lives on pages of its own (see create()), and its reads, writes and
+// deadline waits take their memory from inside it.
+class HttpSession final : public ConnectionSlots::Connection,
+                          public std::enable_shared_from_this<HttpSession> {
+public:
+    // Bytes of request read ahead at most; a head must fit, with room for what follows it.
+    static constexpr std::size_t kReadBufferBytes = 24 * 1024;
+
+    // A session for `socket`, mapped on pages of its own so that connections opened and
+    // closed in bursts leave no holes in the heap; throws std::bad_alloc when out of memory.
+    static std::shared_ptr<HttpSession> create(boost::asio::ip::tcp::socket&& socket,
+                                               SessionContext& context);
+    HttpSession(boost::asio::ip::tcp::socket&& socket, SessionContext& context);
+    ~HttpSession() override;
+    HttpSession(const HttpSession&) = delete;
+    HttpSession& operator=(const HttpSession&) = delete;
+
+    // Starts waiting for the first request, on the connection's own event loop; called by
+    // the accepting thread.
+    void start();
+    // Closes the connection from any thread; for a connection evicted by ConnectionSlots.
+    void close() override;
+    std::shared_ptr<ConnectionSlots::Connection> keepForClosing() override;
+    // The session's place in ConnectionSlots.
+    ConnectionSlots::Entry& slot() { return m_slot; }
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    void awaitRequest();
+    void onFirstBytes(boost::beast::error_code ec, std::size_t received);
+    void onHead(boost::beast::error_code ec);
+    void onBody(boost::beast::error_code ec);
+    // Writes `reply`; `ends` closes the connection after it.
+    void send(Reply reply, bool ends);
+    void onSent(bool ends, boost::beast::error_code ec);
+    // Sends the rest of m_tail from its memory file, by the kernel, while the socket takes it;
+    // when it is full, writes the next piece from memory under the write deadline instead.
+    void sendTail(bool ends);
+    // Sets TCP_CORK: while corked, partial segments wait for more bytes.
+    void setCorked(bool corked);
+    // Refuses the request with `status`, closing the connection after the answer.
+    void refuse(int status, std::string_view reason);
+    // Shuts the sending side and reads what the client still sends, briefly, so that the
+    // answer is not lost to a reset; the connection closes after.
+    void closeGracefully();
+    void drain();
+    // Closes the connection `timeout` from now unless another deadline is set before.
+    void setDeadline(Clock::duration timeout);
+    void awaitDeadline();
+    // Ends the session: no operation follows, the deadline is dropped and the connection
+    // closes.
+    void finish();
+    // `handler`, its operations taking memory from this session.
+    template <class Handler>
+    auto bound(Handler handler) {
+        return bindMemory(m_handlerMemory, std::move(handler));
+    }
+
+    boost::asio::ip::tcp::socket m_socket;
+    // Closes the connection at m_deadline; may run early and wait again.
+    boost::asio::steady_timer m_timer;
+    Clock::time_point m_deadline;
+    bool m_timerWaiting = false;
+    bool m_finished = false;
+    HandlerMemory m_handlerMemory;
+    // Parser of the request being read; a fresh one per request, dropped once answered.
+    std::optional<boost::beast::http::request_parser<boost::beast::http::string_body>> m_parser;
+    SessionContext& m_context;
+    ConnectionSlots::Entry m_slot;
+    // Peer address as logged.
+    std::array<char, 64> m_peer{};
+    std::size_t m_peerLength = 0;
+    // Request line of the request being answered, as logged.
+    std::string m_requestLine;
+    // HEAD: the answer carries no body.
+    bool m_headOnly = false;
+    // Requests answered.
+    std::size_t m_served = 0;
+    // Status line and header block of the answer being written.
+    std::array<char, 512> m_head{};
+    std::size_t m_headLength = 0;
+    // Body bytes of the answer before the page tail; kept until it is sent.
+    std::string m_front;
+    // A page whose tail is still to be sent after the answer's head and front, and how much
+    // of that tail has gone.
+    std::shared_ptr<const CachedPage> m_tail;
+    std::size_t m_tailSent = 0;
+    // Body bytes of the answer being written, as its Content-Length states (logged unless
+    // the answer is to a HEAD).
+    std::size_t m_bodyBytes = 0;
+    // Status of the answer being written.
+    int m_status = 0;
+    // Bytes drained while closing.
+    std::size_t m_drained = 0;
+    // Received bytes not yet parsed; may hold pipelined requests. Last, so that its unused
+    // pages are never touched.
+    boost::beast::flat_static_buffer<kReadBufferBytes> m_buffer;
+};
+
+}  // namespace zonarium
