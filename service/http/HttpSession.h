@@ -3,6 +3,8 @@
 #include "http/AccessLog.h"
 #include "http/ConnectionSlots.h"
 #include "http/Reply.h"
+#include "http/ReplyWriter.h"
+#include "http/RequestCheck.h"
 #include "http/ServerOptions.h"
 #include "http/SessionMemory.h"
 #include "model/Page.h"
@@ -12,8 +14,6 @@
 #include <boost/asio/steady_timer.hpp>
 #include <boost/beast/core/error.hpp>
 #include <boost/beast/core/flat_static_buffer.hpp>
-#include <boost/beast/http/parser.hpp>
-#include <boost/beast/http/string_body.hpp>
 
 #include <array>
 #include <chrono>
@@ -73,16 +73,15 @@ private:
     void onFirstBytes(boost::beast::error_code ec, std::size_t received);
     void onHead(boost::beast::error_code ec);
     void onBody(boost::beast::error_code ec);
+    // Answers, refuses or drops the request read, as `verdict` says.
+    void onVerdict(const RequestVerdict& verdict);
     // Writes `reply`; `ends` closes the connection after it.
     void send(Reply reply, bool ends);
     void onSent(bool ends, boost::beast::error_code ec);
-    // Sends the rest of m_tail from its memory file, by the kernel, while the socket takes it;
-    // when it is full, writes the next piece from memory under the write deadline instead.
+    // Sends the rest of the page tail from its memory file, by the kernel, while the socket
+    // takes it; when it is full, writes the next piece from memory under the write deadline
+    // instead.
     void sendTail(bool ends);
-    // Sets TCP_CORK: while corked, partial segments wait for more bytes.
-    void setCorked(bool corked);
-    // Refuses the request with `status`, closing the connection after the answer.
-    void refuse(int status, std::string_view reason);
     // Shuts the sending side and reads what the client still sends, briefly, so that the
     // answer is not lost to a reset; the connection closes after.
     void closeGracefully();
@@ -107,7 +106,7 @@ private:
     bool m_finished = false;
     HandlerMemory m_handlerMemory;
     // Parser of the request being read; a fresh one per request, dropped once answered.
-    std::optional<boost::beast::http::request_parser<boost::beast::http::string_body>> m_parser;
+    std::optional<RequestParser> m_parser;
     SessionContext& m_context;
     ConnectionSlots::Entry m_slot;
     // Peer address as logged.
@@ -119,20 +118,8 @@ private:
     bool m_headOnly = false;
     // Requests answered.
     std::size_t m_served = 0;
-    // Status line and header block of the answer being written.
-    std::array<char, 512> m_head{};
-    std::size_t m_headLength = 0;
-    // Body bytes of the answer before the page tail; kept until it is sent.
-    std::string m_front;
-    // A page whose tail is still to be sent after the answer's head and front, and how much
-    // of that tail has gone.
-    std::shared_ptr<const CachedPage> m_tail;
-    std::size_t m_tailSent = 0;
-    // Body bytes of the answer being written, as its Content-Length states (logged unless
-    // the answer is to a HEAD).
-    std::size_t m_bodyBytes = 0;
-    // Status of the answer being written.
-    int m_status = 0;
+    // The answer being written.
+    ReplyWriter m_reply;
     // Bytes drained while closing.
     std::size_t m_drained = 0;
     // Received bytes not yet parsed; may hold pipelined requests. Last, so that its unused
