@@ -36,18 +36,19 @@ std::shared_ptr<HttpSession> HttpSession::create(tcp::socket&& socket, SessionCo
 }
 
 HttpSession::HttpSession(tcp::socket&& socket, SessionContext& context)
-    : m_socket(std::move(socket)), m_timer(m_socket.get_executor()), m_context(context) {
+    : m_stream(std::move(socket)), m_pageWait(m_stream.get_executor()), m_context(context) {
+    tcp::socket& connection = m_stream.socket();
     beast::error_code ec;
-    const tcp::endpoint peer = m_socket.remote_endpoint(ec);
+    const tcp::endpoint peer = connection.remote_endpoint(ec);
     if (!ec) {
         const std::string address = peer.address().to_string();
         m_peerLength = std::min(address.size(), m_peer.size());
         std::memcpy(m_peer.data(), address.data(), m_peerLength);
     }
-    m_socket.set_option(tcp::no_delay(true), ec);
+    connection.set_option(tcp::no_delay(true), ec);
     if (context.options.sendBufferBytes > 0) {
-        m_socket.set_option(net::socket_base::send_buffer_size(context.options.sendBufferBytes),
-                            ec);
+        connection.set_option(net::socket_base::send_buffer_size(context.options.sendBufferBytes),
+                              ec);
     }
 }
 
@@ -58,13 +59,13 @@ HttpSession::~HttpSession() {
 void HttpSession::start() {
     // Waiting from now, in the order connections are accepted, whichever loop serves it.
     m_context.slots.startWaiting(m_slot, this);
-    net::dispatch(m_socket.get_executor(), [self = shared_from_this()] { self->awaitRequest(); });
+    net::dispatch(m_stream.get_executor(), [self = shared_from_this()] { self->awaitRequest(); });
 }
 
 void HttpSession::close() {
-    net::post(m_socket.get_executor(), [self = shared_from_this()] {
+    net::post(m_stream.get_executor(), [self = shared_from_this()] {
         beast::error_code ec;
-        self->m_socket.close(ec);
+        self->m_stream.socket().close(ec);
     });
 }
 
@@ -72,40 +73,8 @@ std::shared_ptr<ConnectionSlots::Connection> HttpSession::keepForClosing() {
     return weak_from_this().lock();
 }
 
-void HttpSession::setDeadline(Clock::duration timeout) {
-    m_deadline = Clock::now() + timeout;
-    if (!m_timerWaiting) {
-        m_timer.expires_at(m_deadline);
-        awaitDeadline();
-    } else if (m_deadline < m_timer.expiry()) {
-        // Ends the wait early; its handler waits again for the new deadline.
-        m_timer.expires_at(m_deadline);
-    }
-}
-
-void HttpSession::awaitDeadline() {
-    m_timerWaiting = true;
-    m_timer.async_wait(bound([self = shared_from_this()](beast::error_code) {
-        self->m_timerWaiting = false;
-        if (self->m_finished) {
-            return;
-        }
-        if (Clock::now() >= self->m_deadline) {
-            // Whatever is pending on the connection ends with an error.
-            beast::error_code ignored;
-            self->m_socket.close(ignored);
-            return;
-        }
-        self->m_timer.expires_at(self->m_deadline);
-        self->awaitDeadline();
-    }));
-}
-
 void HttpSession::finish() {
-    m_finished = true;
-    m_timer.cancel();
-    beast::error_code ignored;
-    m_socket.close(ignored);
+    m_stream.close();
 }
 
 void HttpSession::awaitRequest() {
@@ -121,12 +90,12 @@ void HttpSession::awaitRequest() {
         onFirstBytes({}, 0);
         return;
     }
-    setDeadline(m_served == 0 ? options.ioTimeout : options.keepAliveTimeout);
-    m_socket.async_read_some(
+    m_stream.expires_after(m_served == 0 ? options.ioTimeout : options.keepAliveTimeout);
+    m_stream.async_read_some(
         m_buffer.prepare(kFirstReadBytes),
-        bound([self = shared_from_this()](beast::error_code ec, std::size_t received) {
+        [self = shared_from_this()](beast::error_code ec, std::size_t received) {
             self->onFirstBytes(ec, received);
-        }));
+        });
 }
 
 void HttpSession::onFirstBytes(beast::error_code ec, std::size_t received) {
@@ -136,12 +105,10 @@ void HttpSession::onFirstBytes(beast::error_code ec, std::size_t received) {
     }
     m_buffer.commit(received);
     // The head deadline runs from its first byte, across every read of the head.
-    setDeadline(m_context.options.headTimeout);
+    m_stream.expires_after(m_context.options.headTimeout);
     http::async_read_header(
-        m_socket, m_buffer, *m_parser,
-        bound([self = shared_from_this()](beast::error_code error, std::size_t) {
-            self->onHead(error);
-        }));
+        m_stream, m_buffer, *m_parser,
+        [self = shared_from_this()](beast::error_code error, std::size_t) { self->onHead(error); });
 }
 
 void HttpSession::onHead(beast::error_code ec) {
@@ -158,11 +125,11 @@ void HttpSession::onHead(beast::error_code ec) {
     m_headOnly = !ec && m_parser->get().method() == http::verb::head;
     if (verdict.kind == RequestVerdict::Kind::ReadBody) {
         // The body is read and dropped, so that it is never taken for the next request.
-        setDeadline(options.ioTimeout);
-        http::async_read(m_socket, m_buffer, *m_parser,
-                         bound([self = shared_from_this()](beast::error_code error, std::size_t) {
+        m_stream.expires_after(options.ioTimeout);
+        http::async_read(m_stream, m_buffer, *m_parser,
+                         [self = shared_from_this()](beast::error_code error, std::size_t) {
                              self->onBody(error);
-                         }));
+                         });
         return;
     }
     onVerdict(verdict);
@@ -187,13 +154,14 @@ void HttpSession::onVerdict(const RequestVerdict& verdict) {
     const auto& request = m_parser->get();
     const bool ends =
         !request.keep_alive() || m_served + 1 >= m_context.options.keepAliveMaxRequests;
-    // A page still being made is waited for no longer than a reply is.
-    setDeadline(m_context.options.ioTimeout);
+    m_awaitingPage = true;
     m_context.route(view(request.target()), [self = shared_from_this(), ends](Reply reply) {
         // On this connection's loop: at once when answered there, else queued to it.
-        net::dispatch(self->m_socket.get_executor(),
+        net::dispatch(self->m_stream.get_executor(),
                       [self, ends, reply = std::move(reply)]() mutable {
-                          if (!self->m_socket.is_open()) {
+                          self->m_awaitingPage = false;
+                          self->m_pageWait.cancel();
+                          if (!self->m_stream.socket().is_open()) {
                               // Closed by its deadline while the page was made: nothing is
                               // sent, and nothing logged as sent.
                               self->finish();
@@ -202,6 +170,17 @@ void HttpSession::onVerdict(const RequestVerdict& verdict) {
                           self->send(std::move(reply), ends);
                       });
     });
+    if (m_awaitingPage) {
+        // A page still being made is waited for no longer than a reply is. No operation is
+        // pending on the stream meanwhile, so its deadline would not apply.
+        m_pageWait.expires_after(m_context.options.ioTimeout);
+        m_pageWait.async_wait([self = shared_from_this()](beast::error_code ec) {
+            if (!ec && self->m_awaitingPage) {
+                beast::error_code ignored;
+                self->m_stream.socket().close(ignored);
+            }
+        });
+    }
 }
 
 void HttpSession::send(Reply reply, bool ends) {
@@ -217,46 +196,47 @@ void HttpSession::send(Reply reply, bool ends) {
         return;
     }
     if (m_reply.tailFromFile()) {
-        setCorked(m_socket.native_handle(), true);
+        setCorked(m_stream.socket().native_handle(), true);
     }
-    setDeadline(options.ioTimeout);
-    net::async_write(m_socket, m_reply.firstBuffers(),
-                     bound([self = shared_from_this(), ends](beast::error_code ec, std::size_t) {
+    m_stream.expires_after(options.ioTimeout);
+    net::async_write(m_stream, m_reply.firstBuffers(),
+                     [self = shared_from_this(), ends](beast::error_code ec, std::size_t) {
                          if (!ec && self->m_reply.tailPending()) {
                              self->sendTail(ends);
                          } else {
                              self->onSent(ends, ec);
                          }
-                     }));
+                     });
 }
 
 void HttpSession::sendTail(bool ends) {
+    tcp::socket& connection = m_stream.socket();
     beast::error_code ec;
-    m_socket.native_non_blocking(true, ec);
+    connection.native_non_blocking(true, ec);
     switch (ec ? ReplyWriter::TailStep::Ended
-               : m_reply.sendTailFromFile(m_socket.native_handle(), ec)) {
+               : m_reply.sendTailFromFile(connection.native_handle(), ec)) {
         case ReplyWriter::TailStep::Yielded:
             // Other connections of this loop go first; the rest follows after them.
-            net::post(m_socket.get_executor(),
-                      bound([self = shared_from_this(), ends] { self->sendTail(ends); }));
+            net::post(m_stream.get_executor(),
+                      [self = shared_from_this(), ends] { self->sendTail(ends); });
             return;
         case ReplyWriter::TailStep::SocketFull:
-            m_socket.async_write_some(net::buffer(m_reply.unsentTail()),
-                                      bound([self = shared_from_this(), ends](
-                                                beast::error_code error, std::size_t written) {
-                                          self->m_reply.tailWritten(written);
-                                          if (error) {
-                                              setCorked(self->m_socket.native_handle(), false);
-                                              self->onSent(ends, error);
-                                          } else {
-                                              self->sendTail(ends);
-                                          }
-                                      }));
+            m_stream.async_write_some(
+                net::buffer(m_reply.unsentTail()),
+                [self = shared_from_this(), ends](beast::error_code error, std::size_t written) {
+                    self->m_reply.tailWritten(written);
+                    if (error) {
+                        setCorked(self->m_stream.socket().native_handle(), false);
+                        self->onSent(ends, error);
+                    } else {
+                        self->sendTail(ends);
+                    }
+                });
             return;
         case ReplyWriter::TailStep::Ended:
             break;
     }
-    setCorked(m_socket.native_handle(), false);
+    setCorked(connection.native_handle(), false);
     onSent(ends, ec);
 }
 
@@ -289,23 +269,23 @@ void HttpSession::onSent(bool ends, beast::error_code ec) {
 
 void HttpSession::closeGracefully() {
     beast::error_code ec;
-    m_socket.shutdown(tcp::socket::shutdown_send, ec);
-    setDeadline(kClosingGrace);
+    m_stream.socket().shutdown(tcp::socket::shutdown_send, ec);
+    m_stream.expires_after(kClosingGrace);
     m_buffer.clear();
     drain();
 }
 
 void HttpSession::drain() {
-    m_socket.async_read_some(
+    m_stream.async_read_some(
         m_buffer.prepare(kFirstReadBytes),
-        bound([self = shared_from_this()](beast::error_code ec, std::size_t received) {
+        [self = shared_from_this()](beast::error_code ec, std::size_t received) {
             self->m_drained += received;
             if (!ec && self->m_drained <= kClosingDrainBytes) {
                 self->drain();
             } else {
                 self->finish();
             }
-        }));
+        });
 }
 
 }  // namespace zonarium

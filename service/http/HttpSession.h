@@ -14,6 +14,7 @@
 #include <boost/asio/steady_timer.hpp>
 #include <boost/beast/core/error.hpp>
 #include <boost/beast/core/flat_static_buffer.hpp>
+#include <boost/beast/core/tcp_stream.hpp>
 
 #include <array>
 #include <chrono>
@@ -40,8 +41,8 @@ struct SessionContext {
 // One client connection: reads a request head under a deadline and the parser's limits,
 // discards a small body, writes the answer and waits for the next request or closes. Runs on
 // one single-threaded event loop. Owned by its own pending operations; the connection closes
-// when the last one ends. Lives on pages of its own (see create()), and its reads, writes and
-// deadline waits take their memory from inside it.
+// when the last one ends. Lives on pages of its own (see create()); its pending operations
+// take their memory from the event loop's thread, which recycles it.
 class HttpSession final : public ConnectionSlots::Connection,
                           public std::enable_shared_from_this<HttpSession> {
 public:
@@ -67,8 +68,6 @@ public:
     ConnectionSlots::Entry& slot() { return m_slot; }
 
 private:
-    using Clock = std::chrono::steady_clock;
-
     void awaitRequest();
     void onFirstBytes(boost::beast::error_code ec, std::size_t received);
     void onHead(boost::beast::error_code ec);
@@ -86,25 +85,16 @@ private:
     // answer is not lost to a reset; the connection closes after.
     void closeGracefully();
     void drain();
-    // Closes the connection `timeout` from now unless another deadline is set before.
-    void setDeadline(Clock::duration timeout);
-    void awaitDeadline();
-    // Ends the session: no operation follows, the deadline is dropped and the connection
-    // closes.
+    // Ends the session: no operation follows and the connection closes.
     void finish();
-    // `handler`, its operations taking memory from this session.
-    template <class Handler>
-    auto bound(Handler handler) {
-        return bindMemory(m_handlerMemory, std::move(handler));
-    }
 
-    boost::asio::ip::tcp::socket m_socket;
-    // Closes the connection at m_deadline; may run early and wait again.
-    boost::asio::steady_timer m_timer;
-    Clock::time_point m_deadline;
-    bool m_timerWaiting = false;
-    bool m_finished = false;
-    HandlerMemory m_handlerMemory;
+    // The connection; every read and write ends at the deadline last set on it
+    // (expires_after), which closes the connection.
+    boost::beast::tcp_stream m_stream;
+    // Closes the connection when a page being made takes longer than ioTimeout, while no
+    // read or write is pending.
+    boost::asio::steady_timer m_pageWait;
+    bool m_awaitingPage = false;
     // Parser of the request being read; a fresh one per request, dropped once answered.
     std::optional<RequestParser> m_parser;
     SessionContext& m_context;
