@@ -3,6 +3,8 @@
 #include "http/AccessLog.h"
 #include "http/ConnectionSlots.h"
 #include "http/Reply.h"
+#include "http/ReplyWriter.h"
+#include "http/RequestCheck.h"
 #include "http/ServerOptions.h"
 #include "http/SessionMemory.h"
 #include "model/Page.h"
@@ -12,8 +14,7 @@
 #include <boost/asio/steady_timer.hpp>
 #include <boost/beast/core/error.hpp>
 #include <boost/beast/core/flat_static_buffer.hpp>
-#include <boost/beast/http/parser.hpp>
-#include <boost/beast/http/string_body.hpp>
+#include <boost/beast/core/tcp_stream.hpp>
 
 #include <array>
 #include <chrono>
@@ -40,8 +41,8 @@ struct SessionContext {
 // One client connection: reads a request head under a deadline and the parser's limits,
 // discards a small body, writes the answer and waits for the next request or closes. Runs on
 // one single-threaded event loop. Owned by its own pending operations; the connection closes
-// when the last one ends. Lives on pages of its own (see create()), and its reads, writes and
-// deadline waits take their memory from inside it.
+// when the last one ends. Lives on pages of its own (see create()); its pending operations
+// take their memory from the event loop's thread, which recycles it.
 class HttpSession final : public ConnectionSlots::Connection,
                           public std::enable_shared_from_this<HttpSession> {
 public:
@@ -67,47 +68,35 @@ public:
     ConnectionSlots::Entry& slot() { return m_slot; }
 
 private:
-    using Clock = std::chrono::steady_clock;
-
     void awaitRequest();
     void onFirstBytes(boost::beast::error_code ec, std::size_t received);
     void onHead(boost::beast::error_code ec);
     void onBody(boost::beast::error_code ec);
+    // Answers, refuses or drops the request read, as `verdict` says.
+    void onVerdict(const RequestVerdict& verdict);
     // Writes `reply`; `ends` closes the connection after it.
     void send(Reply reply, bool ends);
     void onSent(bool ends, boost::beast::error_code ec);
-    // Sends the rest of m_tail from its memory file, by the kernel, while the socket takes it;
-    // when it is full, writes the next piece from memory under the write deadline instead.
+    // Sends the rest of the page tail from its memory file, by the kernel, while the socket
+    // takes it; when it is full, writes the next piece from memory under the write deadline
+    // instead.
     void sendTail(bool ends);
-    // Sets TCP_CORK: while corked, partial segments wait for more bytes.
-    void setCorked(bool corked);
-    // Refuses the request with `status`, closing the connection after the answer.
-    void refuse(int status, std::string_view reason);
     // Shuts the sending side and reads what the client still sends, briefly, so that the
     // answer is not lost to a reset; the connection closes after.
     void closeGracefully();
     void drain();
-    // Closes the connection `timeout` from now unless another deadline is set before.
-    void setDeadline(Clock::duration timeout);
-    void awaitDeadline();
-    // Ends the session: no operation follows, the deadline is dropped and the connection
-    // closes.
+    // Ends the session: no operation follows and the connection closes.
     void finish();
-    // `handler`, its operations taking memory from this session.
-    template <class Handler>
-    auto bound(Handler handler) {
-        return bindMemory(m_handlerMemory, std::move(handler));
-    }
 
-    boost::asio::ip::tcp::socket m_socket;
-    // Closes the connection at m_deadline; may run early and wait again.
-    boost::asio::steady_timer m_timer;
-    Clock::time_point m_deadline;
-    bool m_timerWaiting = false;
-    bool m_finished = false;
-    HandlerMemory m_handlerMemory;
+    // The connection; every read and write ends at the deadline last set on it
+    // (expires_after), which closes the connection.
+    boost::beast::tcp_stream m_stream;
+    // Closes the connection when a page being made takes longer than ioTimeout, while no
+    // read or write is pending.
+    boost::asio::steady_timer m_pageWait;
+    bool m_awaitingPage = false;
     // Parser of the request being read; a fresh one per request, dropped once answered.
-    std::optional<boost::beast::http::request_parser<boost::beast::http::string_body>> m_parser;
+    std::optional<RequestParser> m_parser;
     SessionContext& m_context;
     ConnectionSlots::Entry m_slot;
     // Peer address as logged.
@@ -119,20 +108,8 @@ private:
     bool m_headOnly = false;
     // Requests answered.
     std::size_t m_served = 0;
-    // Status line and header block of the answer being written.
-    std::array<char, 512> m_head{};
-    std::size_t m_headLength = 0;
-    // Body bytes of the answer before the page tail; kept until it is sent.
-    std::string m_front;
-    // A page whose tail is still to be sent after the answer's head and front, and how much
-    // of that tail has gone.
-    std::shared_ptr<const CachedPage> m_tail;
-    std::size_t m_tailSent = 0;
-    // Body bytes of the answer being written, as its Content-Length states (logged unless
-    // the answer is to a HEAD).
-    std::size_t m_bodyBytes = 0;
-    // Status of the answer being written.
-    int m_status = 0;
+    // The answer being written.
+    ReplyWriter m_reply;
     // Bytes drained while closing.
     std::size_t m_drained = 0;
     // Received bytes not yet parsed; may hold pipelined requests. Last, so that its unused

@@ -22,13 +22,18 @@ using tcp = net::ip::tcp;
 struct MetricsListener::Scrape : std::enable_shared_from_this<Scrape> {
     Scrape(MetricsListener& listener, tcp::socket&& socket)
         : owner(listener), stream(std::move(socket)), buffer(kMaxHeadBytes) {
-        ++owner.m_open;
         parser.header_limit(static_cast<std::uint32_t>(kMaxHeadBytes));
         parser.body_limit(0);
     }
-    ~Scrape() { --owner.m_open; }
+    ~Scrape() {
+        if (counted) {
+            owner.m_scrapes.erase(place);
+        }
+    }
 
     void start() {
+        place = owner.m_scrapes.insert(owner.m_scrapes.end(), weak_from_this());
+        counted = true;
         stream.expires_after(kTimeout);
         http::async_read(stream, buffer, parser,
                          [self = shared_from_this()](boost::beast::error_code ec, std::size_t) {
@@ -63,6 +68,9 @@ struct MetricsListener::Scrape : std::enable_shared_from_this<Scrape> {
     }
 
     MetricsListener& owner;
+    // The connection's place among those open, once started.
+    std::list<std::weak_ptr<Scrape>>::iterator place;
+    bool counted = false;
     boost::beast::tcp_stream stream;
     boost::beast::flat_buffer buffer;
     http::request_parser<http::empty_body> parser;
@@ -119,10 +127,17 @@ void MetricsListener::accept() {
         if (ec == net::error::operation_aborted || !m_acceptor->is_open()) {
             return;
         }
-        if (!ec && m_open < kMaxConnections) {
+        if (!ec) {
+            // A connection leaves the list as it is destroyed, so the oldest is alive.
+            if (m_scrapes.size() >= kMaxConnections) {
+                if (const auto oldest = m_scrapes.front().lock()) {
+                    m_scrapes.pop_front();
+                    oldest->counted = false;
+                    oldest->stream.close();
+                }
+            }
             std::make_shared<Scrape>(*this, std::move(socket))->start();
         }
-        // A refused or failed connection is closed as `socket` goes.
         accept();
     });
 }

@@ -8,6 +8,8 @@
 #include <atomic>
 #include <chrono>
 #include <cstddef>
+#include <list>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
@@ -17,7 +19,8 @@ namespace zonarium {
 // Serves the metrics at GET /metrics on an address of their own, apart from the public port,
 // on a thread of its own; any other request gets 404. Each connection gets one answer and is
 // closed; a scraper that has not sent its request and taken the answer within kTimeout is
-// dropped, and at most kMaxConnections are open at once.
+// dropped, and at most kMaxConnections are open at once: a new one closes the oldest, so that
+// stalled connections cannot keep a scraper out.
 class MetricsListener {
 public:
     static constexpr std::chrono::seconds kTimeout{5};
@@ -46,9 +49,9 @@ private:
     void accept();
 
     Metrics& m_metrics;
-    // Connections open; used on the listener's thread only, and by connections the loop
-    // drops as it goes.
-    std::size_t m_open = 0;
+    // Connections open, oldest first; used on the listener's thread only, and by connections
+    // the loop drops as it goes.
+    std::list<std::weak_ptr<Scrape>> m_scrapes;
     boost::asio::io_context m_loop{1};
     std::optional<boost::asio::ip::tcp::acceptor> m_acceptor;
     int m_port = 0;
