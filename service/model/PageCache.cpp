@@ -99,13 +99,21 @@ void PageCache::replace(std::shared_ptr<const CityTable> table) {
         m_table = std::move(table);
         ++m_generation;
     }
+    // The old table goes once nothing holds it: the pages made from it now, and each
+    // country's page parts once no render uses them (a render under way drops its own).
     for (Slot& slot : m_slots) {
         std::shared_ptr<const CachedPage> parts;
         std::shared_ptr<const CachedPage> next;
+        std::unique_ptr<CountryPage> page;
+        std::shared_ptr<const CityTable> pageTable;
         const std::lock_guard lock(slot.mutex);
         // Released once the lock is: a page's memory file closes outside it.
         parts.swap(slot.parts);
         next.swap(slot.next);
+        if (!slot.rendering) {
+            page.swap(slot.page);
+            pageTable.swap(slot.pageTable);
+        }
     }
 }
 
@@ -249,8 +257,15 @@ void PageCache::render(int land, Instant minute, bool ahead) noexcept {
     }
 
     std::vector<std::pair<Instant, PageReady>> stranded;
+    std::unique_ptr<CountryPage> replacedPage;
+    std::shared_ptr<const CityTable> replacedTable;
     {
         const std::lock_guard lock(slot.mutex);
+        if (generation != m_generation) {
+            // Parts of a replaced table are not made again; they go once the lock is released.
+            replacedPage.swap(slot.page);
+            replacedTable.swap(slot.pageTable);
+        }
         const Instant following = minute + std::chrono::minutes{1};
         if (!slot.waiters.empty()) {
             // Callers for another minute came meanwhile: the first of them to come is served
