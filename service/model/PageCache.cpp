@@ -22,11 +22,11 @@ constexpr int kRenderNiceness = 5;
 // Gives each waiter from `from` on the parts `made` of `minute`, or null when it waits for
 // another minute. A callback that throws has lost its caller alone: the rest are answered
 // all the same, and no exception leaves a render thread.
-void answer(std::vector<std::pair<Instant, PageReady>>& waiters, std::size_t from, Instant minute,
+void answer(std::vector<PageWaiter>& waiters, std::size_t from, Instant minute,
             const std::shared_ptr<const CachedPage>& made) noexcept {
     for (std::size_t i = from; i < waiters.size(); ++i) {
         try {
-            waiters[i].second(waiters[i].first == minute ? made : nullptr);
+            waiters[i].ready(waiters[i].minute == minute ? made : nullptr);
         } catch (...) {
             // Nothing more can be done for this caller.
         }
@@ -121,7 +121,7 @@ void PageCache::stop() {
     m_pool.stop();
     m_pool.join();
     for (Slot& slot : m_slots) {
-        std::vector<std::pair<Instant, PageReady>> dropped;
+        std::vector<PageWaiter> dropped;
         {
             const std::lock_guard lock(slot.mutex);
             dropped.swap(slot.waiters);
@@ -154,12 +154,12 @@ void PageCache::parts(int land, Instant now, PageReady ready) {
         ready(nullptr);
         return;
     }
-    slot.waiters.emplace_back(minute, std::move(ready));
+    slot.waiters.push_back(PageWaiter{minute, m_generation, std::move(ready)});
     if (!slot.rendering) {
         slot.rendering = startRender(land, minute, false);
         if (!slot.rendering) {
             // No render will come: the callers are told now rather than kept waiting.
-            std::vector<std::pair<Instant, PageReady>> stranded;
+            std::vector<PageWaiter> stranded;
             stranded.swap(slot.waiters);
             lock.unlock();
             answer(stranded, 0, minute, nullptr);
@@ -215,7 +215,7 @@ void PageCache::render(int land, Instant minute, bool ahead) noexcept {
 
     // Every waiter is taken out, and those of another minute put back; should putting them
     // back fail, they are answered with null too rather than left waiting.
-    std::vector<std::pair<Instant, PageReady>> taken;
+    std::vector<PageWaiter> taken;
     std::size_t answeredFrom = 0;
     // The parts made are now those served, not ahead of them.
     bool current = false;
@@ -223,7 +223,10 @@ void PageCache::render(int land, Instant minute, bool ahead) noexcept {
         const std::lock_guard lock(slot.mutex);
         taken.swap(slot.waiters);
         const auto others = std::stable_partition(
-            taken.begin(), taken.end(), [minute](const auto& w) { return w.first != minute; });
+            taken.begin(), taken.end(), [minute, generation](const PageWaiter& w) {
+                // Those who asked after the table was replaced wait for a render from it.
+                return w.minute != minute || w.generation > generation;
+            });
         try {
             slot.waiters.assign(std::make_move_iterator(taken.begin()),
                                 std::make_move_iterator(others));
@@ -256,7 +259,7 @@ void PageCache::render(int land, Instant minute, bool ahead) noexcept {
         }
     }
 
-    std::vector<std::pair<Instant, PageReady>> stranded;
+    std::vector<PageWaiter> stranded;
     std::unique_ptr<CountryPage> replacedPage;
     std::shared_ptr<const CityTable> replacedTable;
     {
@@ -270,7 +273,7 @@ void PageCache::render(int land, Instant minute, bool ahead) noexcept {
         if (!slot.waiters.empty()) {
             // Callers for another minute came meanwhile: the first of them to come is served
             // next, and the others once it is done.
-            slot.rendering = startRender(land, slot.waiters.front().first, false);
+            slot.rendering = startRender(land, slot.waiters.front().minute, false);
             if (!slot.rendering) {
                 stranded.swap(slot.waiters);
             }

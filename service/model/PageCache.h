@@ -11,6 +11,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -48,6 +49,15 @@ private:
 
 // Receives a country's page parts; null when they could not be made.
 using PageReady = std::function<void(std::shared_ptr<const CachedPage>)>;
+
+// A caller waiting for a country's page: the minute it asked for, how many times the table
+// had been replaced when it asked (a render from an older table does not answer it), and
+// where the parts go.
+struct PageWaiter {
+    Instant minute;
+    std::uint64_t generation = 0;
+    PageReady ready;
+};
 
 // Each country's page parts, rendered once per minute of the clock that asks while that clock
 // runs forward (again after a failed render or once the clock is set back), on render threads
@@ -112,7 +122,7 @@ private:
         // A render of this country is queued or under way; at most one is.
         bool rendering = false;
         // Callers and the minute each waits for, in arrival order.
-        std::vector<std::pair<Instant, PageReady>> waiters;
+        std::vector<PageWaiter> waiters;
         // The country's page parts and the table they belong to; used by the one render
         // under way only.
         std::unique_ptr<CountryPage> page;
