@@ -5,8 +5,8 @@
 // over 120 minutes, looking ahead after each as the page cache does), and the page's size;
 // last, one minute of every country's page.
 
-#include "CityTable.h"
-#include "CountryPage.h"
+#include "model/CityTable.h"
+#include "model/CountryPage.h"
 
 #include <date/date.h>
 

@@ -1,4 +1,4 @@
-#include "PlacesFile.h"
+#include "daemon/PlacesFile.h"
 
 #include <filesystem>
 #include <system_error>

@@ -1,13 +1,16 @@
 // zonariumd: the time-information service. Serves GET /cgi-bin/wt.cgi?cnt=..&ID=..&land=N.
 
-#include "AccessLog.h"
-#include "CityTable.h"
-#include "PlacesFile.h"
-#include "TzdataRelease.h"
-#include "ZonariumServer.h"
+#include "daemon/PlacesFile.h"
+#include "http/AccessLog.h"
+#include "http/Metrics.h"
+#include "http/MetricsListener.h"
+#include "http/ZonariumServer.h"
+#include "model/CityTable.h"
+#include "model/TzdataRelease.h"
 
 #include <signal.h>
 #include <sys/resource.h>
+#include <systemd/sd-daemon.h>
 #include <unistd.h>
 
 #include <boost/asio/io_context.hpp>
@@ -16,22 +19,29 @@
 #include <charconv>
 #include <chrono>
 #include <cstdio>
+#include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
 
 namespace {
 
+// Longest a stop waits for open connections to finish.
+constexpr std::chrono::seconds kStopGrace{5};
+
 constexpr const char* kUsage =
     "Usage: zonariumd [--listen ADDR:PORT] [--threads N] [--render-threads N]\n"
-    "                 [--max-connections N] [--data FILE]\n"
+    "                 [--max-connections N] [--data FILE] [--metrics-listen ADDR:PORT]\n"
     "       zonariumd --help | --version\n"
     "Serves local time, sunrise and sunset of the cities of a country over HTTP:\n"
     "  GET /cgi-bin/wt.cgi?cnt=..&ID=..&land=N\n"
     "  GET /healthz  (200 \"ok tzdata R places N\" while pages can be made, else 503)\n"
     "\n"
     "  --listen ADDR:PORT  address to listen on (default 127.0.0.1:80; port 0 picks a\n"
-    "                      free one; IPv6 as [ADDR]:PORT)\n"
+    "                      free one; IPv6 as [ADDR]:PORT); a listening socket passed\n"
+    "                      by systemd (socket activation) is used instead\n"
     "  --threads N         threads serving connections (default: one per processor);\n"
     "                      idle and slow connections hold no thread\n"
     "  --render-threads N  threads making pages, apart from those serving (default 2)\n"
@@ -41,12 +51,18 @@ constexpr const char* kUsage =
     " beside the program,\n"
     "                      else " ZONARIUM_DEFAULT_PLACES_FILE
     ")\n"
+    "  --metrics-listen ADDR:PORT\n"
+    "                      serve metrics in the Prometheus text format at GET /metrics\n"
+    "                      on this address only (default: none)\n"
     "  --version           show the version and the tzdata release in use\n"
     "  --help              show this text\n"
     "\n"
     "Writes one access-log line per request to standard output, in the Combined Log\n"
     "Format (UTC times); lines a stalled reader cannot take are dropped and counted.\n"
-    "Stops on SIGINT or SIGTERM.\n";
+    "Zones come from the zone database under TZDIR, else /usr/share/zoneinfo. SIGHUP\n"
+    "reads the places file and the zone database again; should either fail, the\n"
+    "data in use stays. SIGINT or SIGTERM stops accepting, lets the open connections\n"
+    "finish for up to 5 seconds, and ends the program.\n";
 
 // Command-line settings.
 struct Arguments {
@@ -60,6 +76,9 @@ struct Arguments {
     int renderThreads = zonarium::ServerOptions{}.renderThreads;
     // Open connections at most.
     int maxConnections = static_cast<int>(zonarium::ServerOptions{}.maxConnections);
+    // Address of the metrics listener; empty for none.
+    std::string metricsHost;
+    int metricsPort = 0;
     // Places file.
     std::string dataFile =
         zonarium::defaultPlacesFile(ZONARIUM_RELATIVE_PLACES_FILE, ZONARIUM_DEFAULT_PLACES_FILE);
@@ -110,6 +129,8 @@ bool parseArguments(int argc, char** argv, Arguments& arguments, int& exitCode) 
             good = parseNumber(value, 1, 64, arguments.renderThreads);
         } else if (option == "--max-connections") {
             good = parseNumber(value, 1, 1'000'000, arguments.maxConnections);
+        } else if (option == "--metrics-listen") {
+            good = parseListen(value, arguments.metricsHost, arguments.metricsPort);
         } else if (option == "--data") {
             arguments.dataFile = std::string(value);
         } else {
@@ -136,7 +157,7 @@ int main(int argc, char** argv) {
     }
 
     const auto loadStart = std::chrono::steady_clock::now();
-    const zonarium::CityTableLoad load = zonarium::loadCityTable(arguments.dataFile);
+    zonarium::CityTableLoad load = zonarium::loadCityTable(arguments.dataFile);
     const auto loadMilliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(
                                       std::chrono::steady_clock::now() - loadStart)
                                       .count();
@@ -148,6 +169,8 @@ int main(int argc, char** argv) {
     // SIGINT and SIGTERM stop the server; taken from here on, and held until it can be stopped.
     boost::asio::io_context signalLoop(1);
     boost::asio::signal_set stopSignals(signalLoop, SIGINT, SIGTERM);
+    // SIGHUP reloads the places and the zones.
+    boost::asio::signal_set reloadSignals(signalLoop, SIGHUP);
     signal(SIGPIPE, SIG_IGN);
     // Connections and the page cache's memory files need descriptors: take as many as the
     // hard limit allows.
@@ -164,29 +187,99 @@ int main(int argc, char** argv) {
     // Standard output may be a pipe nobody drains: after the first line, everything goes
     // through the log's own thread and never holds up serving or stopping.
     zonarium::AccessLog log(STDOUT_FILENO);
-    zonarium::ZonariumServer server(load.table, options, zonarium::systemNow,
-                                    [&log](std::string_view line) { log.post(line); });
-    if (!server.bind(arguments.host, arguments.port)) {
+    // Counted only when someone can read them.
+    zonarium::Metrics metrics;
+    if (!arguments.metricsHost.empty()) {
+        options.metrics = &metrics;
+    }
+    const std::size_t places = load.table.size();
+    const std::string release = load.table.tzdataRelease();
+    zonarium::ZonariumServer server(
+        std::make_shared<const zonarium::CityTable>(std::move(load.table)), options,
+        zonarium::systemNow, [&log](std::string_view line) { log.post(line); });
+    // Started through a socket unit, systemd passes the listening socket; by hand, it is
+    // bound here.
+    const int passed = sd_listen_fds(1);
+    std::string listening;
+    if (passed > 0) {
+        if (passed != 1 || sd_is_socket(SD_LISTEN_FDS_START, AF_UNSPEC, SOCK_STREAM, 1) <= 0 ||
+            !server.adopt(SD_LISTEN_FDS_START)) {
+            std::fprintf(stderr,
+                         "zonariumd: systemd passed %d sockets; expected one listening "
+                         "TCP socket\n",
+                         passed);
+            return 1;
+        }
+        const std::string address = server.address();
+        listening = (address.find(':') == std::string::npos ? address : "[" + address + "]") + ":" +
+                    std::to_string(server.port()) + " (socket from systemd)";
+    } else if (server.bind(arguments.host, arguments.port)) {
+        listening = arguments.host + ":" + std::to_string(server.port());
+    } else {
         std::fprintf(stderr, "zonariumd: cannot listen on %s:%d\n", arguments.host.c_str(),
                      arguments.port);
         return 1;
     }
-    log.post("zonariumd: " + std::to_string(load.table.size()) + " places, read in " +
-             std::to_string(loadMilliseconds) + " ms, listening on " + arguments.host + ":" +
-             std::to_string(server.port()));
+    // Apart from the public port, and stopped before the server goes.
+    std::optional<zonarium::MetricsListener> metricsListener;
+    std::string metricsAddress;
+    if (options.metrics != nullptr) {
+        metricsListener.emplace(metrics);
+        if (!metricsListener->bind(arguments.metricsHost, arguments.metricsPort)) {
+            std::fprintf(stderr, "zonariumd: cannot listen for metrics on %s:%d\n",
+                         arguments.metricsHost.c_str(), arguments.metricsPort);
+            return 1;
+        }
+        metricsAddress =
+            ", metrics on " + arguments.metricsHost + ":" + std::to_string(metricsListener->port());
+        metrics.setData(release, places);
+        metrics.sampleAtScrape([&] {
+            metrics.setConnections(server.openConnections(), server.evictedConnections());
+            metrics.setDroppedLines(log.dropped());
+        });
+        metricsListener->start();
+    }
+    log.post("zonariumd: " + std::to_string(places) + " places, read in " +
+             std::to_string(loadMilliseconds) + " ms, listening on " + listening + metricsAddress);
 
     // Written by the signal thread, read once it has ended.
     bool stopRequested = false;
     stopSignals.async_wait([&](const boost::system::error_code& ec, int) {
         if (!ec) {
             stopRequested = true;
-            server.stop();
+            server.stopGracefully(kStopGrace);
         }
     });
+    // Reads on the signal thread, while the table in use goes on serving.
+    std::function<void()> awaitReload = [&] {
+        reloadSignals.async_wait([&](const boost::system::error_code& ec, int) {
+            if (ec) {
+                return;
+            }
+            zonarium::CityTableLoad reload = zonarium::loadCityTable(arguments.dataFile);
+            metrics.reloaded(static_cast<bool>(reload));
+            if (!reload) {
+                log.post("zonariumd: reload failed, keeping the data in use: " + reload.error);
+            } else {
+                const std::string facts = "zonariumd: reloaded: tzdata " +
+                                          reload.table.tzdataRelease() + ", " +
+                                          std::to_string(reload.table.size()) + " places";
+                metrics.setData(reload.table.tzdataRelease(), reload.table.size());
+                server.replaceTable(
+                    std::make_shared<const zonarium::CityTable>(std::move(reload.table)));
+                log.post(facts);
+            }
+            awaitReload();
+        });
+    };
+    awaitReload();
     std::thread waiter([&signalLoop] { signalLoop.run(); });
     const bool served = server.run();
     signalLoop.stop();
     waiter.join();
+    if (metricsListener) {
+        metricsListener->stop();
+    }
     log.post("zonariumd: stopped");
     return served || stopRequested ? 0 : 1;
 }

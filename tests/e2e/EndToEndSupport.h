@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "CityTable.h"
+#include "model/CityTable.h"
 #include "ServiceProcess.h"
 
 namespace horalux::test {

@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "CityTable.h"
-#include "Query.h"
+#include "http/Query.h"
+#include "model/CityTable.h"
 
 namespace {
 

@@ -1,8 +1,9 @@
-#include "ZonariumServer.h"
+#include "http/ZonariumServer.h"
 
-#include "Page.h"
 #include "RawConnection.h"
 #include "TestSupport.h"
+#include "model/CountryPage.h"
+#include "model/Page.h"
 
 #include <gtest/gtest.h>
 #include <httplib.h>

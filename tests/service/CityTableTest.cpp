@@ -1,4 +1,4 @@
-#include "CityTable.h"
+#include "model/CityTable.h"
 
 #include "TestSupport.h"
 

@@ -1,4 +1,4 @@
-#include "CountryPage.h"
+#include "model/CountryPage.h"
 
 #include "TestSupport.h"
 

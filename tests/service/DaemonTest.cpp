@@ -2,7 +2,9 @@
 
 #include "RawConnection.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <httplib.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -10,7 +12,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 extern char** environ;
@@ -44,8 +55,9 @@ TEST(DaemonTest, HelpAndVersionDoNotServe) {
 }
 
 // With standard output a pipe nobody reads after the first line, the service keeps
-// answering; SIGTERM then ends it within a second although a client is stalled mid-head and
-// another does not read its replies.
+// answering; SIGTERM then ends it, with status 0, once its five seconds' grace for open
+// connections are over although a client is stalled mid-head and another does not read its
+// replies.
 TEST(DaemonTest, FullLogPipeNeitherStallsServingNorStopping) {
     int out[2];
     ASSERT_EQ(::pipe(out), 0);
@@ -97,7 +109,7 @@ TEST(DaemonTest, FullLogPipeNeitherStallsServingNorStopping) {
     ASSERT_GE(process, 0);
     ASSERT_EQ(::kill(pid, SIGTERM), 0);
     pollfd ended{process, POLLIN, 0};
-    EXPECT_EQ(::poll(&ended, 1, 1000), 1) << "still running a second after SIGTERM";
+    EXPECT_EQ(::poll(&ended, 1, 7000), 1) << "still running 7 seconds after SIGTERM";
     if (ended.revents == 0) {
         ::kill(pid, SIGKILL);
     }
@@ -106,6 +118,170 @@ TEST(DaemonTest, FullLogPipeNeitherStallsServingNorStopping) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     ::close(process);
     ::close(out[0]);
+}
+
+// zonariumd run with `environment` added, on a free loopback port, its output collected.
+class LoggedDaemon {
+public:
+    LoggedDaemon(std::vector<std::string> arguments, std::vector<std::string> environment) {
+        int out[2];
+        if (::pipe2(out, O_CLOEXEC) != 0) {
+            return;
+        }
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, out[1], STDERR_FILENO);
+        arguments.insert(arguments.begin(), {ZONARIUM_TEST_DAEMON, "--listen", "127.0.0.1:0"});
+        for (char** variable = environ; *variable != nullptr; ++variable) {
+            environment.emplace_back(*variable);
+        }
+        std::vector<char*> argv;
+        std::vector<char*> envp;
+        for (std::string& argument : arguments) {
+            argv.push_back(argument.data());
+        }
+        for (std::string& variable : environment) {
+            envp.push_back(variable.data());
+        }
+        argv.push_back(nullptr);
+        envp.push_back(nullptr);
+        if (::posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) {
+            m_pid = -1;
+        }
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(out[1]);
+        m_reader = std::thread([this, in = out[0]] {
+            char buffer[4096];
+            ssize_t got;
+            while ((got = ::read(in, buffer, sizeof buffer)) > 0) {
+                const std::lock_guard lock(m_mutex);
+                m_output.append(buffer, static_cast<std::size_t>(got));
+                m_grew.notify_all();
+            }
+            ::close(in);
+        });
+        if (waitFor("listening on 127.0.0.1:")) {
+            const std::lock_guard lock(m_mutex);
+            m_port = std::atoi(m_output.c_str() + m_output.find("listening on 127.0.0.1:") + 23);
+        }
+    }
+    ~LoggedDaemon() {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGTERM);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+        m_reader.join();
+    }
+    // True once the output holds `text`, false after ten seconds without.
+    bool waitFor(const std::string& text) {
+        std::unique_lock lock(m_mutex);
+        return m_grew.wait_for(lock, std::chrono::seconds{10},
+                               [&] { return m_output.find(text) != std::string::npos; });
+    }
+    std::string output() {
+        const std::lock_guard lock(m_mutex);
+        return m_output;
+    }
+    int port() const { return m_port; }
+    pid_t pid() const { return m_pid; }
+
+private:
+    pid_t m_pid = -1;
+    int m_port = 0;
+    std::mutex m_mutex;
+    std::condition_variable m_grew;
+    std::string m_output;
+    std::thread m_reader;
+};
+
+// Polls `check` until it holds or ten seconds have passed.
+bool eventually(const std::function<bool()>& check) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds{10};
+    while (!check()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::yield();
+    }
+    return true;
+}
+
+// A zone database of one zone, compiled from its source into `directory`, release `release`.
+void compileZones(const std::filesystem::path& directory, const std::string& zoneLine,
+                  const std::string& release) {
+    std::filesystem::create_directories(directory);
+    const auto source = directory.parent_path() / "zones.src";
+    std::ofstream(source) << zoneLine << "\n";
+    const std::string command =
+        std::string(ZONARIUM_TEST_ZIC) + " -d " + directory.string() + " " + source.string();
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    std::ofstream(directory / "tzdata.zi") << "# version " << release << "\n";
+}
+
+// SIGHUP under load: the page turns to the recompiled zone and its release, and no request
+// fails; a places file broken before the next SIGHUP leaves the last good data serving, and
+// the log says why.
+TEST(DaemonTest, ReloadSwapsDataUnderLoadAndKeepsItWhenTheNewFails) {
+    const auto work =
+        std::filesystem::temp_directory_path() / ("zonarium-reload-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(work);
+    const auto zones = work / "zoneinfo";
+    compileZones(zones, "Zone Test/Place 2:00 - TST", "2099a");
+    const auto places = work / "places.tsv";
+    std::ofstream(places) << "76\tTestville\t27.18\t78.01\tTest/Place\n";
+
+    LoggedDaemon daemon({"--data", places.string()}, {"TZDIR=" + zones.string()});
+    ASSERT_GT(daemon.port(), 0) << daemon.output();
+    const auto page = [&daemon] {
+        httplib::Client client("127.0.0.1", daemon.port());
+        const auto answer = client.Get("/cgi-bin/wt.cgi?land=76");
+        return answer && answer->status == 200 ? answer->body : std::string();
+    };
+    EXPECT_NE(page().find("<TD VALIGN=Top>Testville</TD><TD>"), std::string::npos);
+    EXPECT_NE(page().find(" TST</TD><TD>UTC+02:00</TD>"), std::string::npos) << page();
+    EXPECT_NE(page().find("tzdata 2099a"), std::string::npos);
+
+    std::atomic<bool> stop{false};
+    std::atomic<int> answered{0};
+    std::atomic<int> failed{0};
+    std::vector<std::thread> clients;
+    for (int i = 0; i < 3; ++i) {
+        clients.emplace_back([&, i] {
+            httplib::Client client("127.0.0.1", daemon.port());
+            client.set_keep_alive(i != 0);
+            while (!stop) {
+                const auto answer = client.Get("/cgi-bin/wt.cgi?land=76");
+                ++(answer && answer->status == 200 ? answered : failed);
+            }
+        });
+    }
+    compileZones(zones, "Zone Test/Place 3:00 - TSU", "2099b");
+    ASSERT_TRUE(eventually([&] { return answered > 50; }));
+    ::kill(daemon.pid(), SIGHUP);
+    EXPECT_TRUE(eventually([&] {
+        const std::string now = page();
+        return now.find(" TSU</TD><TD>UTC+03:00</TD>") != std::string::npos &&
+               now.find("tzdata 2099b") != std::string::npos;
+    })) << page();
+    const int before = answered;
+    EXPECT_TRUE(eventually([&] { return answered > before + 50; }));
+    stop = true;
+    for (std::thread& client : clients) {
+        client.join();
+    }
+    EXPECT_EQ(failed, 0);
+    EXPECT_TRUE(daemon.waitFor("zonariumd: reloaded: tzdata 2099b, 1 places\n"));
+
+    std::ofstream(places, std::ios::app) << "76\tBroken\n";
+    compileZones(zones, "Zone Test/Place 4:00 - TSV", "2099c");
+    ::kill(daemon.pid(), SIGHUP);
+    EXPECT_TRUE(daemon.waitFor("zonariumd: reload failed, keeping the data in use: " +
+                               places.string() + ":2: expected 5 tab-separated fields, found 2\n"))
+        << daemon.output();
+    EXPECT_NE(page().find(" TSU</TD><TD>UTC+03:00</TD>"), std::string::npos) << page();
+    EXPECT_NE(page().find("tzdata 2099b"), std::string::npos);
+    std::filesystem::remove_all(work);
 }
 
 }  // namespace

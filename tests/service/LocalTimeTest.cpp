@@ -1,8 +1,8 @@
-#include "LocalTime.h"
+#include "model/LocalTime.h"
 
 #include "TestSupport.h"
 
-#include <date/tz.h>
+#include <date/date.h>
 #include <gtest/gtest.h>
 
 namespace zonarium {
@@ -18,7 +18,7 @@ struct Expected {
 };
 
 void check(const Expected& e) {
-    const LocalTimeCells cells = localTimeCells(*date::locate_zone(e.zone), at(e.instant));
+    const LocalTimeCells cells = localTimeCells(test::zone(e.zone), at(e.instant));
     EXPECT_EQ(cells.localTime, e.localTime) << e.zone << " at " << e.instant;
     EXPECT_EQ(cells.offset, e.offset) << e.zone << " at " << e.instant;
     EXPECT_LE(cells.localTime.size(), kMaxLocalTimeLength);

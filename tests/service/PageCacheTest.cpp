@@ -1,4 +1,4 @@
-#include "PageCache.h"
+#include "model/PageCache.h"
 
 #include "TestSupport.h"
 
@@ -180,6 +180,31 @@ TEST(PageCacheTest, WaitersAreBounded) {
     EXPECT_EQ(answered(ask(cache, 224, at("2026-12-07T04:45:00Z"))), nullptr);
     gate.open.set_value();
     EXPECT_EQ(allAnswered.get_future().wait_for(kAnswerBound), std::future_status::ready);
+}
+
+// A replaced table serves from the next page asked for, in the same minute: the pages made
+// from the old one are dropped, and the old table is freed once nothing uses it.
+TEST(PageCacheTest, ReplacedTableServesAtOnce) {
+    const auto table = [](const char* name) {
+        CityTableLoad load =
+            parseCityTable(std::string("76\t") + name + "\t27.18\t78.01\tAsia/Kolkata\n", "t");
+        EXPECT_TRUE(load) << load.error;
+        return std::make_shared<const CityTable>(std::move(load.table));
+    };
+    auto before = table("Oldtown");
+    const std::weak_ptr<const CityTable> old = before;
+    PageCache cache(std::move(before), 1, nullptr);
+    const Instant now = at("2026-12-07T04:45:10Z");
+    const Parts first = answered(ask(cache, 76, now));
+    ASSERT_TRUE(first);
+    EXPECT_NE(first->tail.find("Oldtown"), std::string_view::npos);
+    cache.replace(table("Newtown"));
+    const Parts second = answered(ask(cache, 76, now));
+    ASSERT_TRUE(second);
+    EXPECT_NE(second->tail.find("Newtown"), std::string_view::npos);
+    EXPECT_EQ(cache.table()->places(76).front().name, "Newtown");
+    cache.stop();
+    EXPECT_TRUE(old.expired());
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
-#include "Page.h"
+#include "model/CountryPage.h"
+#include "model/Page.h"
 
 #include "TestSupport.h"
-#include "TzdataRelease.h"
+#include "model/TzdataRelease.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,5 @@
-#include "Page.h"
+#include "model/CountryPage.h"
+#include "model/Page.h"
 
 #include <date/tz.h>
 

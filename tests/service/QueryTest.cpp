@@ -1,4 +1,4 @@
-#include "Query.h"
+#include "http/Query.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "Reply.h"
+#include "http/Reply.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,10 @@
-#include "ZonariumServer.h"
+#include "http/ZonariumServer.h"
 
-#include "Page.h"
-#include "PageCache.h"
 #include "RawConnection.h"
 #include "TestSupport.h"
+#include "model/CountryPage.h"
+#include "model/Page.h"
+#include "model/PageCache.h"
 
 #include <gtest/gtest.h>
 #include <httplib.h>

@@ -1,14 +1,18 @@
 #include "TestSupport.h"
 
-#include "Page.h"
 #include "ReplyText.h"
 #include "ResultRow.h"
 #include "ResultTableWalker.h"
-#include "Sun.h"
+#include "model/Page.h"
+#include "model/Sun.h"
+#include "model/TzdataRelease.h"
 
 #include <date/date.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <map>
+#include <mutex>
 #include <sstream>
 
 namespace zonarium::test {
@@ -19,6 +23,23 @@ Instant at(std::string_view isoUtc) {
     in >> date::parse("%Y-%m-%dT%H:%M:%SZ", instant);
     EXPECT_FALSE(in.fail()) << "bad instant " << isoUtc;
     return instant;
+}
+
+const TimeZone& zone(std::string_view name) {
+    static std::mutex mutex;
+    static std::map<std::string, std::shared_ptr<const TimeZone>, std::less<>> zones;
+    const std::lock_guard lock(mutex);
+    auto found = zones.find(name);
+    if (found == zones.end()) {
+        std::string error;
+        auto read = loadTimeZone(kSystemZoneinfo, name, error);
+        if (!read) {
+            ADD_FAILURE() << name << ": " << error;
+            std::abort();
+        }
+        found = zones.emplace(std::string(name), std::move(read)).first;
+    }
+    return *found->second;
 }
 
 const CityTable& fixtureTable() {

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "CityTable.h"
-#include "LocalTime.h"
+#include "model/CityTable.h"
+#include "model/LocalTime.h"
+#include "model/TimeZone.h"
 
 #include <string>
 #include <string_view>
@@ -11,6 +12,9 @@ namespace zonarium::test {
 
 // Instant of an ISO text "YYYY-MM-DDTHH:MM:SSZ"; fails the test on a malformed text.
 Instant at(std::string_view isoUtc);
+
+// Zone `name` of the system zone database, read once; fails the test when it cannot be read.
+const TimeZone& zone(std::string_view name);
 
 // The small hand-written table under tests/service; fails the test if it does not load.
 const CityTable& fixtureTable();

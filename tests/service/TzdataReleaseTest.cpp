@@ -1,4 +1,4 @@
-#include "TzdataRelease.h"
+#include "model/TzdataRelease.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <boost/intrusive/list.hpp>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+namespace zonarium {
+
+// Counts open connections and orders those waiting for a request, so that the one waiting
+// longest can be closed to make room. Thread-safe.
+class ConnectionSlots {
+public:
+    // A connection as the slots see it.
+    class Connection {
+    public:
+        virtual ~Connection() = default;
+        // The connection, kept alive for its closing; null once its destruction has begun.
+        virtual std::shared_ptr<Connection> keepForClosing() = 0;
+        // Closes the connection; from any thread.
+        virtual void close() = 0;
+    };
+
+    // A connection's place in the count, kept by the connection.
+    struct Entry {
+        // Links the entry into the waiting order while `waiting`.
+        boost::intrusive::list_member_hook<> link;
+        // The connection, set while waiting.
+        Connection* connection = nullptr;
+        bool waiting = false;
+        // Counted out by admit() to make room; the connection is to close.
+        bool evicted = false;
+    };
+
+    explicit ConnectionSlots(std::size_t capacity) : m_capacity(capacity) {}
+    // Counts a new connection in. With every slot taken, the connection waiting longest is
+    // counted out and returned in `evicted` for the caller to close; false (the new one is to
+    // be refused) when none is waiting.
+    bool admit(std::shared_ptr<Connection>& evicted);
+    // Counts the connection waiting longest out and returns it for the caller to close; null
+    // when none is waiting.
+    std::shared_ptr<Connection> evictOldest();
+    // Counts a connection out, unless it was evicted.
+    void release(Entry& entry);
+    // Puts a connection last in the waiting order.
+    void startWaiting(Entry& entry, Connection* connection);
+    // Takes a connection out of the waiting order; false when it was evicted meanwhile.
+    bool stopWaiting(Entry& entry);
+    // Connections counted in now.
+    std::size_t open() const;
+    // Connections counted out to make room so far.
+    std::uint64_t evictions() const;
+
+private:
+    using WaitingList = boost::intrusive::list<
+        Entry,
+        boost::intrusive::member_hook<Entry, boost::intrusive::list_member_hook<>, &Entry::link>>;
+
+    // evictOldest() with m_mutex held.
+    std::shared_ptr<Connection> evictOldestLocked();
+
+    // Guards everything below and the entries of every connection.
+    mutable std::mutex m_mutex;
+    // Open connections at most.
+    std::size_t m_capacity;
+    // Connections counted in.
+    std::size_t m_open = 0;
+    // Connections counted out to make room.
+    std::uint64_t m_evictions = 0;
+    // Connections waiting for a request, longest waiting first.
+    WaitingList m_waiting;
+};
+
+}  // namespace zonarium

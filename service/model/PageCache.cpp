@@ -1,0 +1,289 @@
+#include "model/PageCache.h"
+
+#include <sys/mman.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <boost/asio/post.hpp>
+
+#include <date/date.h>
+
+#include <algorithm>
+#include <cerrno>
+
+namespace zonarium {
+
+namespace {
+
+// Niceness of the render threads: serving connections comes first, and what is rendered
+// ahead can wait.
+constexpr int kRenderNiceness = 5;
+
+// Gives each waiter from `from` on the parts `made` of `minute`, or null when it waits for
+// another minute. A callback that throws has lost its caller alone: the rest are answered
+// all the same, and no exception leaves a render thread.
+void answer(std::vector<PageWaiter>& waiters, std::size_t from, Instant minute,
+            const std::shared_ptr<const CachedPage>& made) noexcept {
+    for (std::size_t i = from; i < waiters.size(); ++i) {
+        try {
+            waiters[i].ready(waiters[i].minute == minute ? made : nullptr);
+        } catch (...) {
+            // Nothing more can be done for this caller.
+        }
+    }
+}
+
+}  // namespace
+
+CachedPage::CachedPage(PageParts rendered) : head(std::move(rendered.head)) {
+    const std::string_view bytes = rendered.tail;
+    int file = bytes.empty() ? -1 : ::memfd_create("zonarium-page", MFD_CLOEXEC);
+    for (std::string_view rest = bytes; file >= 0 && !rest.empty();) {
+        const ssize_t written = ::write(file, rest.data(), rest.size());
+        if (written > 0) {
+            rest.remove_prefix(static_cast<std::size_t>(written));
+        } else if (written < 0 && errno == EINTR) {
+            continue;
+        } else {
+            ::close(file);
+            file = -1;
+        }
+    }
+    if (file >= 0) {
+        void* mapping = ::mmap(nullptr, bytes.size(), PROT_READ, MAP_SHARED, file, 0);
+        if (mapping != MAP_FAILED) {
+            m_mapping = mapping;
+            tail = std::string_view(static_cast<const char*>(mapping), bytes.size());
+            tailFile = file;
+            return;
+        }
+        ::close(file);
+    }
+    m_heldTail = std::move(rendered.tail);
+    tail = m_heldTail;
+}
+
+CachedPage::~CachedPage() {
+    if (m_mapping != nullptr) {
+        ::munmap(m_mapping, tail.size());
+    }
+    if (tailFile >= 0) {
+        ::close(tailFile);
+    }
+}
+
+PageCache::PageCache(const CityTable& table, int threads) : PageCache(table, threads, nullptr) {}
+
+PageCache::PageCache(const CityTable& table, int threads, PageRenderer renderer)
+    // Not owned: the caller keeps it.
+    : PageCache(std::shared_ptr<const CityTable>(std::shared_ptr<const void>(), &table), threads,
+                std::move(renderer)) {}
+
+PageCache::PageCache(std::shared_ptr<const CityTable> table, int threads, PageRenderer renderer)
+    : m_table(std::move(table)),
+      m_renderer(std::move(renderer)),
+      m_pool(static_cast<std::size_t>(std::max(1, threads))) {}
+
+PageCache::~PageCache() {
+    stop();
+}
+
+std::shared_ptr<const CityTable> PageCache::table() const {
+    const std::lock_guard lock(m_tableMutex);
+    return m_table;
+}
+
+void PageCache::replace(std::shared_ptr<const CityTable> table) {
+    {
+        const std::lock_guard lock(m_tableMutex);
+        m_table = std::move(table);
+        ++m_generation;
+    }
+    // The old table goes once nothing holds it: the pages made from it now, and each
+    // country's page parts once no render uses them (a render under way drops its own).
+    for (Slot& slot : m_slots) {
+        std::shared_ptr<const CachedPage> parts;
+        std::shared_ptr<const CachedPage> next;
+        std::unique_ptr<CountryPage> page;
+        std::shared_ptr<const CityTable> pageTable;
+        const std::lock_guard lock(slot.mutex);
+        // Released once the lock is: a page's memory file closes outside it.
+        parts.swap(slot.parts);
+        next.swap(slot.next);
+        if (!slot.rendering) {
+            page.swap(slot.page);
+            pageTable.swap(slot.pageTable);
+        }
+    }
+}
+
+void PageCache::stop() {
+    m_pool.stop();
+    m_pool.join();
+    for (Slot& slot : m_slots) {
+        std::vector<PageWaiter> dropped;
+        {
+            const std::lock_guard lock(slot.mutex);
+            dropped.swap(slot.waiters);
+        }
+    }
+}
+
+void PageCache::parts(int land, Instant now, PageReady ready) {
+    const Instant minute = date::floor<std::chrono::minutes>(now);
+    Slot& slot = m_slots.at(static_cast<std::size_t>(land));
+    std::unique_lock lock(slot.mutex);
+    if (slot.next && slot.nextMinute == minute) {
+        // The minute has turned and its parts are made: the next minute's are made now.
+        slot.parts = std::move(slot.next);
+        slot.minute = minute;
+        if (!slot.rendering) {
+            slot.rendering = startRender(land, minute + std::chrono::minutes{1}, true);
+        }
+    }
+    // A caller who read the clock just before the turn, while another already has the new
+    // minute's parts in place, is served those: they are at most a minute ahead of it.
+    if (slot.parts && (slot.minute == minute || slot.minute == minute + std::chrono::minutes{1})) {
+        auto made = slot.parts;
+        lock.unlock();
+        ready(std::move(made));
+        return;
+    }
+    if (slot.waiters.size() >= kMaxWaiters) {
+        lock.unlock();
+        ready(nullptr);
+        return;
+    }
+    slot.waiters.push_back(PageWaiter{minute, m_generation, std::move(ready)});
+    if (!slot.rendering) {
+        slot.rendering = startRender(land, minute, false);
+        if (!slot.rendering) {
+            // No render will come: the callers are told now rather than kept waiting.
+            std::vector<PageWaiter> stranded;
+            stranded.swap(slot.waiters);
+            lock.unlock();
+            answer(stranded, 0, minute, nullptr);
+        }
+    }
+}
+
+bool PageCache::startRender(int land, Instant minute, bool ahead) noexcept {
+    try {
+        boost::asio::post(m_pool, [this, land, minute, ahead] { render(land, minute, ahead); });
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+void PageCache::observeRenders(RenderObserver observer) {
+    m_observer = std::move(observer);
+}
+
+void PageCache::render(int land, Instant minute, bool ahead) noexcept {
+    thread_local const bool yields = [] {
+        return ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kRenderNiceness) == 0;
+    }();
+    static_cast<void>(yields);
+    Slot& slot = m_slots[static_cast<std::size_t>(land)];
+    std::shared_ptr<const CachedPage> made;
+    std::shared_ptr<const CityTable> table;
+    std::uint64_t generation = 0;
+    {
+        const std::lock_guard lock(m_tableMutex);
+        table = m_table;
+        generation = m_generation;
+    }
+    const auto started = std::chrono::steady_clock::now();
+    try {
+        if (m_renderer) {
+            made = std::make_shared<const CachedPage>(m_renderer(land, minute));
+        } else {
+            if (!slot.page || slot.pageTable != table) {
+                slot.page.reset();
+                slot.page = std::make_unique<CountryPage>(land, *table);
+                slot.pageTable = table;
+            }
+            made = std::make_shared<const CachedPage>(slot.page->render(minute));
+        }
+        if (m_observer) {
+            m_observer(std::chrono::steady_clock::now() - started);
+        }
+    } catch (...) {
+        // Answered below with null: the callers are told rather than kept waiting.
+    }
+
+    // Every waiter is taken out, and those of another minute put back; should putting them
+    // back fail, they are answered with null too rather than left waiting.
+    std::vector<PageWaiter> taken;
+    std::size_t answeredFrom = 0;
+    // The parts made are now those served, not ahead of them.
+    bool current = false;
+    {
+        const std::lock_guard lock(slot.mutex);
+        taken.swap(slot.waiters);
+        const auto others = std::stable_partition(
+            taken.begin(), taken.end(), [minute, generation](const PageWaiter& w) {
+                // Those who asked after the table was replaced wait for a render from it.
+                return w.minute != minute || w.generation > generation;
+            });
+        try {
+            slot.waiters.assign(std::make_move_iterator(taken.begin()),
+                                std::make_move_iterator(others));
+            answeredFrom = static_cast<std::size_t>(others - taken.begin());
+        } catch (...) {
+            answeredFrom = 0;
+        }
+        const bool asked = others != taken.end();
+        // Parts of the minute before those in place are only answered: a caller who read
+        // the clock just before the turn must not take the new minute's parts away.
+        const bool behind = slot.parts && slot.minute == minute + std::chrono::minutes{1};
+        // Made from a table replaced meanwhile: answered, never kept.
+        const bool replaced = generation != m_generation;
+        current = made && (!ahead || asked) && !behind && !replaced;
+        if (current) {
+            slot.parts = made;
+            slot.minute = minute;
+        } else if (made && ahead && !behind && !replaced) {
+            slot.next = made;
+            slot.nextMinute = minute;
+        }
+    }
+    answer(taken, answeredFrom, minute, made);
+
+    if (made && slot.page) {
+        try {
+            slot.page->prepareAhead(minute, kLookAhead);
+        } catch (...) {
+            // The sun cells are made when the next day's first render needs them.
+        }
+    }
+
+    std::vector<PageWaiter> stranded;
+    std::unique_ptr<CountryPage> replacedPage;
+    std::shared_ptr<const CityTable> replacedTable;
+    {
+        const std::lock_guard lock(slot.mutex);
+        if (generation != m_generation) {
+            // Parts of a replaced table are not made again; they go once the lock is released.
+            replacedPage.swap(slot.page);
+            replacedTable.swap(slot.pageTable);
+        }
+        const Instant following = minute + std::chrono::minutes{1};
+        if (!slot.waiters.empty()) {
+            // Callers for another minute came meanwhile: the first of them to come is served
+            // next, and the others once it is done.
+            slot.rendering = startRender(land, slot.waiters.front().minute, false);
+            if (!slot.rendering) {
+                stranded.swap(slot.waiters);
+            }
+        } else if (current && !(slot.next && slot.nextMinute == following)) {
+            slot.rendering = startRender(land, following, true);
+        } else {
+            slot.rendering = false;
+        }
+    }
+    answer(stranded, 0, minute, nullptr);
+}
+
+}  // namespace zonarium
