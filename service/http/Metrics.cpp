@@ -1,4 +1,4 @@
-#include "Metrics.h"
+#include "http/Metrics.h"
 
 #include <prometheus/text_serializer.h>
 

@@ -1,4 +1,6 @@
-#include "MetricsListener.h"
+#include "http/MetricsListener.h"
+
+#include "http/Listening.h"
 
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
@@ -84,33 +86,13 @@ MetricsListener::~MetricsListener() {
 }
 
 bool MetricsListener::bind(const std::string& host, int port) {
-    if (port < 0 || port > 65535) {
+    auto acceptor = listenOn(m_loop, host, port);
+    if (!acceptor) {
         return false;
     }
     boost::system::error_code ec;
-    tcp::resolver resolver(m_loop);
-    const auto endpoints = resolver.resolve(
-        host, std::to_string(port), tcp::resolver::passive | tcp::resolver::numeric_service, ec);
-    if (ec || endpoints.empty()) {
-        return false;
-    }
-    tcp::acceptor acceptor(m_loop);
-    const tcp::endpoint endpoint = *endpoints.begin();
-    acceptor.open(endpoint.protocol(), ec);
-    if (!ec) {
-        acceptor.set_option(net::socket_base::reuse_address(true), ec);
-    }
-    if (!ec) {
-        acceptor.bind(endpoint, ec);
-    }
-    if (!ec) {
-        acceptor.listen(net::socket_base::max_listen_connections, ec);
-    }
-    if (ec) {
-        return false;
-    }
-    m_port = acceptor.local_endpoint(ec).port();
-    m_acceptor.emplace(std::move(acceptor));
+    m_port = acceptor->local_endpoint(ec).port();
+    m_acceptor.emplace(std::move(*acceptor));
     return !ec;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Metrics.h"
+#include "http/Metrics.h"
 
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>

@@ -2,6 +2,7 @@
 
 #include "http/AccessLog.h"
 #include "http/HttpSession.h"
+#include "http/Listening.h"
 #include "http/Metrics.h"
 #include "http/Query.h"
 #include "model/PageCache.h"
@@ -289,33 +290,16 @@ ZonariumServer::~ZonariumServer() {
 }
 
 bool ZonariumServer::bind(const std::string& host, int port) {
-    if (m_front->loops.empty() || port < 0 || port > 65535) {
+    if (m_front->loops.empty()) {
+        return false;
+    }
+    auto acceptor = listenOn(*m_front->loops.front(), host, port);
+    if (!acceptor) {
         return false;
     }
     boost::system::error_code ec;
-    tcp::resolver resolver(*m_front->loops.front());
-    const auto endpoints = resolver.resolve(
-        host, std::to_string(port), tcp::resolver::passive | tcp::resolver::numeric_service, ec);
-    if (ec || endpoints.empty()) {
-        return false;
-    }
-    tcp::acceptor acceptor(*m_front->loops.front());
-    const tcp::endpoint endpoint = *endpoints.begin();
-    acceptor.open(endpoint.protocol(), ec);
-    if (!ec) {
-        acceptor.set_option(net::socket_base::reuse_address(true), ec);
-    }
-    if (!ec) {
-        acceptor.bind(endpoint, ec);
-    }
-    if (!ec) {
-        acceptor.listen(net::socket_base::max_listen_connections, ec);
-    }
-    if (ec) {
-        return false;
-    }
-    m_port = acceptor.local_endpoint(ec).port();
-    m_front->acceptor.emplace(std::move(acceptor));
+    m_port = acceptor->local_endpoint(ec).port();
+    m_front->acceptor.emplace(std::move(*acceptor));
     return !ec;
 }
 
