@@ -349,7 +349,9 @@ void ZonariumServer::stopGracefully(std::chrono::milliseconds grace) {
         front->draining = true;
         front->acceptor->close(ignored);
         front->acceptRetry->cancel();
-        front->drain(deadline);
+        // Counted after the handlers already queued: a connection accepted just before the
+        // close is served, not dropped with the loop.
+        net::post(*front->loops.front(), [front, deadline] { front->drain(deadline); });
     });
 }
 
