@@ -3,30 +3,50 @@
 #include "http/Listening.h"
 
 #include <boost/asio/ip/tcp.hpp>
-#include <boost/beast/core/flat_buffer.hpp>
-#include <boost/beast/core/tcp_stream.hpp>
-#include <boost/beast/http/empty_body.hpp>
-#include <boost/beast/http/parser.hpp>
-#include <boost/beast/http/read.hpp>
-#include <boost/beast/http/string_body.hpp>
-#include <boost/beast/http/write.hpp>
+#include <boost/asio/read_until.hpp>
+#include <boost/asio/steady_timer.hpp>
+#include <boost/asio/streambuf.hpp>
+#include <boost/asio/write.hpp>
 
 #include <memory>
+#include <string_view>
 #include <utility>
 
 namespace zonarium {
 
 namespace net = boost::asio;
-namespace http = boost::beast::http;
 using tcp = net::ip::tcp;
 
-// One scraper's connection: a request read, one answer written, then closed.
-struct MetricsListener::Scrape : std::enable_shared_from_this<Scrape> {
-    Scrape(MetricsListener& listener, tcp::socket&& socket)
-        : owner(listener), stream(std::move(socket)), buffer(kMaxHeadBytes) {
-        parser.header_limit(static_cast<std::uint32_t>(kMaxHeadBytes));
-        parser.body_limit(0);
+namespace {
+
+// The answer to `requestLine`: the metrics for GET or HEAD of /metrics, else 404. The
+// scraper's request is one line of interest and nothing else, so it is read as such rather
+// than by a general HTTP parser, whose templates cost more to build than this listener.
+std::string answer(std::string_view requestLine, Metrics& metrics) {
+    const bool head = requestLine.starts_with("HEAD /metrics ");
+    const bool known = head || requestLine.starts_with("GET /metrics ");
+    const std::string body = known ? metrics.text() : std::string("Not found.\n");
+    std::string reply = known ? "HTTP/1.1 200 OK\r\n"
+                                "Content-Type: text/plain; version=0.0.4; charset=utf-8\r\n"
+                              : "HTTP/1.1 404 Not Found\r\n"
+                                "Content-Type: text/plain; charset=utf-8\r\n";
+    reply += "Content-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n";
+    if (!head) {
+        reply += body;
     }
+    return reply;
+}
+
+}  // namespace
+
+// One scraper's connection: a request head read, one answer written, then closed; all of it
+// within kTimeout.
+struct MetricsListener::Scrape : std::enable_shared_from_this<Scrape> {
+    Scrape(MetricsListener& listener, tcp::socket&& client)
+        : owner(listener),
+          socket(std::move(client)),
+          deadline(owner.m_loop),
+          request(kMaxHeadBytes) {}
     ~Scrape() {
         if (counted) {
             owner.m_scrapes.erase(place);
@@ -36,47 +56,48 @@ struct MetricsListener::Scrape : std::enable_shared_from_this<Scrape> {
     void start() {
         place = owner.m_scrapes.insert(owner.m_scrapes.end(), weak_from_this());
         counted = true;
-        stream.expires_after(kTimeout);
-        http::async_read(stream, buffer, parser,
-                         [self = shared_from_this()](boost::beast::error_code ec, std::size_t) {
-                             self->answer(ec);
+        deadline.expires_after(kTimeout);
+        deadline.async_wait([self = shared_from_this()](boost::system::error_code ec) {
+            if (!ec) {
+                self->close();
+            }
+        });
+        // Ends with an error when the head is larger than the buffer, the peer closes or the
+        // deadline closes the socket.
+        net::async_read_until(socket, request, "\r\n\r\n",
+                              [self = shared_from_this()](boost::system::error_code ec,
+                                                          std::size_t) { self->onHead(ec); });
+    }
+
+    void onHead(boost::system::error_code ec) {
+        if (ec) {
+            deadline.cancel();
+            return;
+        }
+        const auto bytes = request.data();
+        const std::string_view head(static_cast<const char*>(bytes.data()), bytes.size());
+        reply = answer(head.substr(0, head.find("\r\n")), owner.m_metrics);
+        net::async_write(socket, net::buffer(reply),
+                         [self = shared_from_this()](boost::system::error_code, std::size_t) {
+                             boost::system::error_code ignored;
+                             self->socket.shutdown(tcp::socket::shutdown_both, ignored);
+                             self->deadline.cancel();
                          });
     }
 
-    void answer(boost::beast::error_code ec) {
-        if (ec) {
-            return;  // closed by the peer, too large or too slow: nothing to answer
-        }
-        const auto& request = parser.get();
-        const bool known = request.target() == "/metrics" && (request.method() == http::verb::get ||
-                                                              request.method() == http::verb::head);
-        reply.version(11);
-        reply.result(known ? http::status::ok : http::status::not_found);
-        reply.set(http::field::content_type,
-                  known ? "text/plain; version=0.0.4; charset=utf-8" : "text/plain; charset=utf-8");
-        reply.set(http::field::connection, "close");
-        reply.body() = known ? owner.m_metrics.text() : std::string("Not found.\n");
-        reply.prepare_payload();
-        if (request.method() == http::verb::head) {
-            reply.body().clear();  // Content-Length stays that of the GET
-        }
-        reply.keep_alive(false);
-        stream.expires_after(kTimeout);
-        http::async_write(stream, reply,
-                          [self = shared_from_this()](boost::beast::error_code, std::size_t) {
-                              boost::beast::error_code ignored;
-                              self->stream.socket().shutdown(tcp::socket::shutdown_both, ignored);
-                          });
+    void close() {
+        boost::system::error_code ignored;
+        socket.close(ignored);
     }
 
     MetricsListener& owner;
     // The connection's place among those open, once started.
     std::list<std::weak_ptr<Scrape>>::iterator place;
     bool counted = false;
-    boost::beast::tcp_stream stream;
-    boost::beast::flat_buffer buffer;
-    http::request_parser<http::empty_body> parser;
-    http::response<http::string_body> reply;
+    tcp::socket socket;
+    net::steady_timer deadline;
+    net::streambuf request;
+    std::string reply;
 };
 
 MetricsListener::MetricsListener(Metrics& metrics) : m_metrics(metrics) {}
@@ -115,7 +136,7 @@ void MetricsListener::accept() {
                 if (const auto oldest = m_scrapes.front().lock()) {
                     m_scrapes.pop_front();
                     oldest->counted = false;
-                    oldest->stream.close();
+                    oldest->close();
                 }
             }
             std::make_shared<Scrape>(*this, std::move(socket))->start();
