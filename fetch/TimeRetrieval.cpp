@@ -127,30 +127,34 @@ TimeRetrieval::Outcome TimeRetrieval::fetch() {
     }
 
     std::string reply;
-    if (!readReply(reply)) {
+    const Read read = readReply(reply);
+    if (read == Read::Abandoned) {
         return Outcome::Abandoned;
     }
-    if (reply.empty()) {
+    if (read == Read::Cut || reply.empty()) {
         return fail(kNotReachable, MessageStyle::kInformation);
     }
     return list(std::move(reply));
 }
 
-bool TimeRetrieval::readReply(std::string& reply) {
+TimeRetrieval::Read TimeRetrieval::readReply(std::string& reply) {
     std::array<char, kReadChunk> chunk{};
     for (;;) {
         if (!letEventsRun()) {
-            return false;
+            return Read::Abandoned;
         }
         const std::size_t room = std::min(chunk.size(), kMaxReplyBytes - reply.size());
         std::size_t count = 0;
         const bool ok = m_internet.readFile(m_state.RequestHandle, chunk.data(), room, count);
         reply.append(chunk.data(), count);
         if (!letEventsRun()) {
-            return false;
+            return Read::Abandoned;
         }
-        if (!ok || count == 0 || reply.size() >= kMaxReplyBytes) {
-            return true;
+        if (!ok) {
+            return Read::Cut;
+        }
+        if (count == 0 || reply.size() >= kMaxReplyBytes) {
+            return Read::Whole;
         }
     }
 }
