@@ -1,6 +1,7 @@
 #include "CliArguments.h"
 
 #include "CountryNames.h"
+#include "CountryTable.h"
 
 namespace horalux {
 namespace {
@@ -11,11 +12,13 @@ constexpr const char* kUsageText =
     "Lists the local time, sunrise and sunset of every city and town of COUNTRY, as the\n"
     "Horalux window does: a header line, then one line per place.\n"
     "\n"
-    "  COUNTRY              a name as the country list shows it; letter case is ignored\n"
+    "  COUNTRY              a name as the country list shows it, an ISO 3166-1 code\n"
+    "                       (US, USA) or an English name of one (United States, Korea,\n"
+    "                       Republic of); letter case is ignored\n"
     "  --server HOST[:PORT] the time service to ask (default: $HORALUX_SERVER, else\n"
     "                       127.0.0.1:80)\n"
     "  --direct             connect without a proxy (default: the system's proxy settings)\n"
-    "  --list               print every country's code and name\n"
+    "  --list               print every country's code, ISO codes and name\n"
     "  --help               show this text\n"
     "  --version            show the version\n"
     "\n"
@@ -86,7 +89,15 @@ CliParse parseCliArguments(const std::vector<std::string>& args, const std::stri
         parse.error = "no country given";
         return parse;
     }
-    request.entry = CountryNames::find(name);
+    const std::vector<int> entries = CountryNames::findAll(name);
+    if (entries.size() > 1) {
+        parse.error = "\"" + name + "\" names more than one country:";
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            parse.error += (i == 0 ? " " : ", ") + std::string(CountryTable::entryName(entries[i]));
+        }
+        return parse;
+    }
+    request.entry = entries.empty() ? 0 : entries[0];
     if (request.entry == 0) {
         parse.error = "unknown country \"" + name + "\"";
         const std::vector<std::string> close = CountryNames::closest(name, 4);

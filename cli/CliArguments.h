@@ -36,8 +36,8 @@ struct CliParse {
 
 // Reads the arguments (without the program name). `serverSetting` is HORALUX_SERVER's value,
 // empty when unset; --server wins over it. `warning` gets a line to print when the setting
-// is not usable. A country name is matched ignoring ASCII letter case; an unknown one is a
-// usage error that names the closest countries.
+// is not usable. A country is matched as CountryNames matches it; an unknown one is a usage
+// error that names the closest countries, and so is one that names several.
 CliParse parseCliArguments(const std::vector<std::string>& args, const std::string& serverSetting,
                            std::string& warning);
 

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "CountryNames.h"
 #include "CountryTable.h"
 #include "RetrievalView.h"
 #include "TerminalText.h"
@@ -70,7 +71,14 @@ int runAction(const CliRequest& request, Internet& internet, std::FILE* out, std
         case CliRequest::Action::List: {
             const TerminalText text;
             for (int entry = 1; entry < CountryTable::kEntryCount; ++entry) {
-                std::fprintf(out, "%3d  %s\n", CountryTable::codeOf(entry).value_or(0),
+                std::string alpha2;
+                std::string alpha3;
+                for (const auto& [two, three] : CountryNames::isoCodesOf(entry)) {
+                    alpha2 += (alpha2.empty() ? "" : ",") + two;
+                    alpha3 += (alpha3.empty() ? "" : ",") + (three.empty() ? "-" : three);
+                }
+                std::fprintf(out, "%3d  %-8s  %-11s  %s\n", CountryTable::codeOf(entry).value_or(0),
+                             alpha2.c_str(), alpha3.c_str(),
                              text(std::string(CountryTable::entryName(entry))).c_str());
             }
             return CliExit::kListed;

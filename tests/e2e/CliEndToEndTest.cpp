@@ -139,7 +139,7 @@ TEST(CliEndToEndTest, ExitCodesAndSettings) {
     const CliRun list = cli("--list");
     EXPECT_EQ(list.exitCode, 0);
     ASSERT_EQ(list.lines.size(), 236U);
-    EXPECT_EQ(list.lines[95], " 76  India");
+    EXPECT_EQ(list.lines[95], " 76  IN        IND          India");
 
     EXPECT_EQ(cli("--help").exitCode, 0);
     EXPECT_EQ(cli("--version").lines, std::vector<std::string>{"horalux-cli 2.3.0.1"});
