@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "Internet.h"
+#include "ListingWriter.h"
 #include "ServiceAddress.h"
 
 namespace horalux {
@@ -25,6 +26,8 @@ struct CliRequest {
     ServiceAddress service;
     // Session access type: the system's proxy settings, or none with --direct.
     AccessType access = AccessType::Preconfig;
+    // How the listing is written.
+    ListingFormat format = ListingFormat::Text;
 };
 
 // Outcome of reading the command line: the request, or a usage error with its text.

@@ -176,6 +176,7 @@ TimeRetrieval::Outcome TimeRetrieval::list(std::string reply) {
     // A reply may be megabytes long: each text is freed as soon as the next one is made
     // from it, so no more than two are held at a time.
     std::string table = CutResultTable(reply);
+    const std::string release = m_view.takesCells() ? TzdataRelease(reply) : std::string();
     std::string().swap(reply);
     m_view.setStatus("Server found");
     m_view.setCountryHeading("Country Name :" + m_view.countryText());
@@ -186,14 +187,22 @@ TimeRetrieval::Outcome TimeRetrieval::list(std::string reply) {
     std::string().swap(table);
     ResultTableWalker walker(xml);
     std::string().swap(xml);
+    const bool cells = m_view.takesCells();
+    if (cells) {
+        m_view.tableFound(walker.readable(), release);
+    }
     std::string line;
+    ResultCells row;
     for (;;) {
-        const ResultTableWalker::Step step = walker.step(line);
+        const ResultTableWalker::Step step = cells ? walker.step(line, row) : walker.step(line);
         if (step == ResultTableWalker::Step::Done) {
             break;
         }
         if (step == ResultTableWalker::Step::Line) {
             m_view.addListRow(line);
+            if (cells) {
+                m_view.addCells(row);
+            }
             if (!letEventsRun()) {
                 return Outcome::Abandoned;
             }
