@@ -4,6 +4,8 @@
 #include <QClipboard>
 #include <QMessageBox>
 
+#include "QtConvert.h"
+
 namespace horalux {
 namespace {
 
@@ -23,10 +25,6 @@ QMessageBox::Icon iconOf(int style) {
         default:
             return QMessageBox::NoIcon;
     }
-}
-
-QString fromBytes(const std::string& text) {
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 }  // namespace
