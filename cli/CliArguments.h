@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "Internet.h"
+#include "ListingWriter.h"
 #include "ServiceAddress.h"
 
 namespace horalux {
@@ -25,6 +26,8 @@ struct CliRequest {
     ServiceAddress service;
     // Session access type: the system's proxy settings, or none with --direct.
     AccessType access = AccessType::Preconfig;
+    // How the listing is written.
+    ListingFormat format = ListingFormat::Text;
 };
 
 // Outcome of reading the command line: the request, or a usage error with its text.
@@ -36,8 +39,8 @@ struct CliParse {
 
 // Reads the arguments (without the program name). `serverSetting` is HORALUX_SERVER's value,
 // empty when unset; --server wins over it. `warning` gets a line to print when the setting
-// is not usable. A country name is matched ignoring ASCII letter case; an unknown one is a
-// usage error that names the closest countries.
+// is not usable. A country is matched as CountryNames matches it; an unknown one is a usage
+// error that names the closest countries, and so is one that names several.
 CliParse parseCliArguments(const std::vector<std::string>& args, const std::string& serverSetting,
                            std::string& warning);
 

@@ -1,21 +1,28 @@
 #include "CountryNames.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdint>
 #include <numeric>
 #include <string_view>
 #include <utility>
 
+#include "Countries.h"
+#include "CountryAliases.h"
 #include "CountryTable.h"
 
 namespace horalux::CountryNames {
 namespace {
 
+using countries::AliasKind;
+
+// ASCII letters lowered; every other byte as it is, whatever the locale.
 std::string lower(std::string_view text) {
     std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
     return out;
 }
 
@@ -34,24 +41,78 @@ std::size_t editDistance(std::string_view a, std::string_view b) {
     return row[b.size()];
 }
 
-}  // namespace
-
-int find(const std::string& name) {
-    const std::string wanted = lower(name);
-    for (int entry = 1; entry < CountryTable::kEntryCount; ++entry) {
-        if (lower(CountryTable::entryName(entry)) == wanted) {
-            return entry;
+// The entry that lists ISO code `iso`; 0 when none does.
+int entryOfIso(std::string_view iso) {
+    for (std::size_t i = 0; i < countries::kCountries.size(); ++i) {
+        std::string_view codes = countries::kCountries[i].iso;
+        while (!codes.empty()) {
+            const std::size_t comma = codes.find(',');
+            if (codes.substr(0, comma) == iso) {
+                return static_cast<int>(i) + 1;
+            }
+            codes = comma == std::string_view::npos ? std::string_view() : codes.substr(comma + 1);
         }
     }
     return 0;
 }
 
+// One name a country goes by.
+struct KnownName {
+    int entry;
+    std::string_view text;
+    AliasKind kind;
+    // The list's own name.
+    bool listed;
+};
+
+// Every name: the list's own in list order, then the other names in the file's order.
+const std::vector<KnownName>& knownNames() {
+    static const std::vector<KnownName> names = [] {
+        std::vector<KnownName> all;
+        for (int entry = 1; entry < CountryTable::kEntryCount; ++entry) {
+            all.push_back({entry, CountryTable::entryName(entry), AliasKind::Name, true});
+        }
+        for (const countries::Alias& alias : countries::kAliases) {
+            if (const int entry = entryOfIso(alias.iso); entry != 0) {
+                all.push_back({entry, alias.name, alias.kind, false});
+            }
+        }
+        return all;
+    }();
+    return names;
+}
+
+}  // namespace
+
+std::vector<int> findAll(const std::string& name) {
+    const std::string wanted = lower(name);
+    std::vector<int> entries;
+    for (const KnownName& known : knownNames()) {
+        if (lower(known.text) == wanted &&
+            std::find(entries.begin(), entries.end(), known.entry) == entries.end()) {
+            entries.push_back(known.entry);
+        }
+    }
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
+int find(const std::string& name) {
+    const std::vector<int> entries = findAll(name);
+    return entries.size() == 1 ? entries[0] : 0;
+}
+
 std::vector<std::string> closest(const std::string& name, std::size_t count) {
     const std::string wanted = lower(name);
-    std::vector<std::pair<std::size_t, std::string>> ranked;
-    for (int entry = 1; entry < CountryTable::kEntryCount; ++entry) {
-        const std::string_view country = CountryTable::entryName(entry);
-        const std::string folded = lower(country);
+    // The best score of each entry and the name that earned it; the list's own name wins
+    // a tie, as it comes first.
+    std::vector<std::pair<std::size_t, std::string_view>> best(CountryTable::kEntryCount,
+                                                               {SIZE_MAX, std::string_view()});
+    for (const KnownName& known : knownNames()) {
+        if (known.kind != AliasKind::Name) {
+            continue;
+        }
+        const std::string folded = lower(known.text);
         std::size_t score = SIZE_MAX;
         if (!wanted.empty() && folded.starts_with(wanted)) {
             score = 0;
@@ -63,17 +124,40 @@ std::vector<std::string> closest(const std::string& name, std::size_t count) {
                 score = 1 + distance;
             }
         }
-        if (score != SIZE_MAX) {
-            ranked.emplace_back(score, std::string(country));
+        auto& slot = best[static_cast<std::size_t>(known.entry)];
+        if (score < slot.first) {
+            slot = {score, known.text};
         }
     }
-    std::stable_sort(ranked.begin(), ranked.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<int> order(best.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+        return best[static_cast<std::size_t>(a)].first < best[static_cast<std::size_t>(b)].first;
+    });
     std::vector<std::string> names;
-    for (std::size_t i = 0; i < ranked.size() && i < count; ++i) {
-        names.push_back(ranked[i].second);
+    for (const int entry : order) {
+        const auto& [score, text] = best[static_cast<std::size_t>(entry)];
+        if (score == SIZE_MAX || names.size() >= count) {
+            break;
+        }
+        names.emplace_back(text);
     }
     return names;
+}
+
+std::vector<std::pair<std::string, std::string>> isoCodesOf(int entry) {
+    std::vector<std::pair<std::string, std::string>> codes;
+    for (const KnownName& known : knownNames()) {
+        if (known.entry != entry || known.listed) {
+            continue;
+        }
+        if (known.kind == AliasKind::Alpha2) {
+            codes.emplace_back(known.text, "");
+        } else if (known.kind == AliasKind::Alpha3 && !codes.empty()) {
+            codes.back().second = known.text;
+        }
+    }
+    return codes;
 }
 
 }  // namespace horalux::CountryNames

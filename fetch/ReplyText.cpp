@@ -1,6 +1,7 @@
 #include "ReplyText.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace horalux {
 namespace {
@@ -180,6 +181,39 @@ std::string ToResultXml(std::string_view table) {
         pos = end;
     }
     return out;
+}
+
+std::string TzdataRelease(std::string_view reply) {
+    constexpr std::string_view kStart = "<P>Time zone data: tzdata ";
+    const std::size_t start = reply.find(kStart);
+    if (start == std::string_view::npos) {
+        return {};
+    }
+    std::string_view rest = reply.substr(start + kStart.size());
+    const std::size_t end = rest.find("</P>");
+    if (end == std::string_view::npos) {
+        return {};
+    }
+    rest = rest.substr(0, end);
+    std::string release;
+    while (!rest.empty() && release.size() <= kMaxTzdataRelease) {
+        bool replaced = false;
+        static constexpr std::pair<std::string_view, char> kReferences[] = {
+            {"&lt;", '<'}, {"&gt;", '>'}, {"&amp;", '&'}, {"&quot;", '"'}};
+        for (const auto& [reference, character] : kReferences) {
+            if (rest.starts_with(reference)) {
+                release += character;
+                rest.remove_prefix(reference.size());
+                replaced = true;
+                break;
+            }
+        }
+        if (!replaced) {
+            release += rest.front();
+            rest.remove_prefix(1);
+        }
+    }
+    return release.size() > kMaxTzdataRelease ? std::string() : release;
 }
 
 }  // namespace horalux

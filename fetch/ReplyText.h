@@ -33,4 +33,13 @@ std::string CutResultTable(std::string_view reply);
 // sections and quoted values are copied unchanged.
 std::string ToResultXml(std::string_view table);
 
+// Longest tzdata release taken from a reply, in bytes.
+inline constexpr std::size_t kMaxTzdataRelease = 64;
+
+// The tzdata release the page names after its table: the text between the first
+// "<P>Time zone data: tzdata " and the next "</P>" (letter case significant), with the
+// references &lt; &gt; &amp; &quot; read as their characters. Empty when either marker is
+// missing or the text is longer than kMaxTzdataRelease.
+std::string TzdataRelease(std::string_view reply);
+
 }  // namespace horalux

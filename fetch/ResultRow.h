@@ -19,4 +19,14 @@ std::string FormatResultRow(std::string_view city, std::string_view localTime,
 // The list's header line: the column titles through FormatResultRow, 69 characters.
 std::string HeaderRow();
 
+// The cells of one result table row as the page gives them, ISO-8859-1, none cut to a
+// column: the place's name, its local time, UTC offset, sunrise and sunset.
+struct ResultCells {
+    std::string place;
+    std::string localTime;
+    std::string utcOffset;
+    std::string sunrise;
+    std::string sunset;
+};
+
 }  // namespace horalux

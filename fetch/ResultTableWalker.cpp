@@ -91,6 +91,8 @@ struct ResultTableWalker::Impl {
     pugi::xml_document doc;
     // True when the text loaded without error.
     bool loaded = false;
+    // The table; empty when there is none.
+    pugi::xml_node root;
     // The table's child node to take next; empty when the walk is done.
     pugi::xml_node cursor;
     // Lines given so far.
@@ -108,8 +110,8 @@ ResultTableWalker::ResultTableWalker(std::string_view xml) : m_impl(std::make_un
     if (!m_impl->loaded) {
         return;
     }
-    const pugi::xml_node root = m_impl->doc.first_child().next_sibling();
-    m_impl->cursor = root.first_child().next_sibling();
+    m_impl->root = m_impl->doc.first_child().next_sibling();
+    m_impl->cursor = m_impl->root.first_child().next_sibling();
 }
 
 ResultTableWalker::~ResultTableWalker() = default;
@@ -120,7 +122,19 @@ bool ResultTableWalker::loaded() const {
     return m_impl && m_impl->loaded;
 }
 
+bool ResultTableWalker::readable() const {
+    return loaded() && m_impl->root;
+}
+
 ResultTableWalker::Step ResultTableWalker::step(std::string& line) {
+    return walk(line, nullptr);
+}
+
+ResultTableWalker::Step ResultTableWalker::step(std::string& line, ResultCells& cells) {
+    return walk(line, &cells);
+}
+
+ResultTableWalker::Step ResultTableWalker::walk(std::string& line, ResultCells* whole) {
     if (!m_impl || !m_impl->cursor || m_impl->lines == kMaxLines) {
         return Step::Done;
     }
@@ -135,8 +149,16 @@ ResultTableWalker::Step ResultTableWalker::step(std::string& line) {
         slot = cell;
         cell = cell.next_sibling();
     }
-    line = FormatResultRow(nodeText(cells[0], kCityCut), nodeText(cells[1], kMaxCellText),
-                           nodeText(cells[3], kMaxCellText), nodeText(cells[4], kMaxCellText));
+    if (whole == nullptr) {
+        line = FormatResultRow(nodeText(cells[0], kCityCut), nodeText(cells[1], kMaxCellText),
+                               nodeText(cells[3], kMaxCellText), nodeText(cells[4], kMaxCellText));
+    } else {
+        *whole = {nodeText(cells[0], kMaxCellText), nodeText(cells[1], kMaxCellText),
+                  nodeText(cells[2], kMaxCellText), nodeText(cells[3], kMaxCellText),
+                  nodeText(cells[4], kMaxCellText)};
+        line = FormatResultRow(std::string_view(whole->place).substr(0, kCityCut), whole->localTime,
+                               whole->sunrise, whole->sunset);
+    }
     ++m_impl->lines;
     return Step::Line;
 }

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "ResultRow.h"
+
 namespace horalux {
 
 // Walks the result table of an XML document text (as made by ToResultXml) one child node
@@ -53,15 +55,22 @@ public:
 
     // True when the text loaded as a well-formed XML document.
     bool loaded() const;
+    // True when it loaded and holds a table to walk: a second top-level node.
+    bool readable() const;
 
     // Takes the next child node of the table. On Step::Line, `line` holds the result line;
     // otherwise `line` is left as it was. Done once kMaxLines lines have been given.
     Step step(std::string& line);
+    // The same, and on Step::Line `cells` holds the row's cells 0 to 4, each cut to
+    // kMaxCellText characters.
+    Step step(std::string& line, ResultCells& cells);
 
     // Takes nodes up to and including the next "TR" row; false when none is left.
     bool next(std::string& line);
 
 private:
+    Step walk(std::string& line, ResultCells* cells);
+
     struct Impl;
     // The loaded document and the walk's position in it.
     std::unique_ptr<Impl> m_impl;

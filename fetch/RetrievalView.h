@@ -5,6 +5,7 @@
 #include <string>
 
 #include "Internet.h"
+#include "ResultRow.h"
 
 namespace horalux {
 
@@ -46,6 +47,14 @@ public:
     virtual void setCountryHeading(const std::string& caption) = 0;
     virtual void clearList() = 0;
     virtual void addListRow(const std::string& row) = 0;
+    // True for a view that takes the table's cells whole as well as the lines; the calls
+    // below come only to such a view.
+    virtual bool takesCells() const { return false; }
+    // After the list's header line: whether the page's table could be read, and the tzdata
+    // release the page names (empty when none).
+    virtual void tableFound(bool /*readable*/, const std::string& /*tzdataRelease*/) {}
+    // After addListRow: the cells of the row that line was made from.
+    virtual void addCells(const ResultCells& /*cells*/) {}
     // Enables "Display time".
     virtual void enableDisplay() = 0;
     // Enables the country list.

@@ -127,30 +127,34 @@ TimeRetrieval::Outcome TimeRetrieval::fetch() {
     }
 
     std::string reply;
-    if (!readReply(reply)) {
+    const Read read = readReply(reply);
+    if (read == Read::Abandoned) {
         return Outcome::Abandoned;
     }
-    if (reply.empty()) {
+    if (read == Read::Cut || reply.empty()) {
         return fail(kNotReachable, MessageStyle::kInformation);
     }
     return list(std::move(reply));
 }
 
-bool TimeRetrieval::readReply(std::string& reply) {
+TimeRetrieval::Read TimeRetrieval::readReply(std::string& reply) {
     std::array<char, kReadChunk> chunk{};
     for (;;) {
         if (!letEventsRun()) {
-            return false;
+            return Read::Abandoned;
         }
         const std::size_t room = std::min(chunk.size(), kMaxReplyBytes - reply.size());
         std::size_t count = 0;
         const bool ok = m_internet.readFile(m_state.RequestHandle, chunk.data(), room, count);
         reply.append(chunk.data(), count);
         if (!letEventsRun()) {
-            return false;
+            return Read::Abandoned;
         }
-        if (!ok || count == 0 || reply.size() >= kMaxReplyBytes) {
-            return true;
+        if (!ok) {
+            return Read::Cut;
+        }
+        if (count == 0 || reply.size() >= kMaxReplyBytes) {
+            return Read::Whole;
         }
     }
 }
@@ -172,6 +176,7 @@ TimeRetrieval::Outcome TimeRetrieval::list(std::string reply) {
     // A reply may be megabytes long: each text is freed as soon as the next one is made
     // from it, so no more than two are held at a time.
     std::string table = CutResultTable(reply);
+    const std::string release = m_view.takesCells() ? TzdataRelease(reply) : std::string();
     std::string().swap(reply);
     m_view.setStatus("Server found");
     m_view.setCountryHeading("Country Name :" + m_view.countryText());
@@ -182,14 +187,22 @@ TimeRetrieval::Outcome TimeRetrieval::list(std::string reply) {
     std::string().swap(table);
     ResultTableWalker walker(xml);
     std::string().swap(xml);
+    const bool cells = m_view.takesCells();
+    if (cells) {
+        m_view.tableFound(walker.readable(), release);
+    }
     std::string line;
+    ResultCells row;
     for (;;) {
-        const ResultTableWalker::Step step = walker.step(line);
+        const ResultTableWalker::Step step = cells ? walker.step(line, row) : walker.step(line);
         if (step == ResultTableWalker::Step::Done) {
             break;
         }
         if (step == ResultTableWalker::Step::Line) {
             m_view.addListRow(line);
+            if (cells) {
+                m_view.addCells(row);
+            }
             if (!letEventsRun()) {
                 return Outcome::Abandoned;
             }

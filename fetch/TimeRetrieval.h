@@ -33,10 +33,11 @@ std::string StatusLineOf(std::string_view rawHeaders);
 // One time fetch for the country selected in the view, from the selection check to the
 // listing: the request to the service over the internet API, the status test, the read of
 // the reply, and one line per city in the view's list. A fetch first closes the request and
-// connection the last one left open. Failures are shown in the status caption and a
-// message, close the fetch's connection and request and empty the identifier. Runs on the
-// caller's thread and lets the view's pending events run while it waits and while it lists,
-// at most every kEventInterval, so the view stays live and the list fills visibly without a
+// connection the last one left open. A reply whose read fails part way (cut short of the
+// length it announced, or broken off) is a failure like an empty one. Failures are shown in the
+// status caption and a message, close the fetch's connection and request and empty the identifier.
+// Runs on the caller's thread and lets the view's pending events run while it waits and while it
+// lists, at most every kEventInterval, so the view stays live and the list fills visibly without a
 // repaint per row; the view's handlers may therefore run in the middle of a fetch. Only one
 // fetch runs at a time.
 class TimeRetrieval {
@@ -78,7 +79,13 @@ private:
     Outcome fetch();
     Outcome fail(const std::string& text, int style);
     Outcome list(std::string reply);
-    bool readReply(std::string& reply);
+    // How the reply's read ended.
+    enum class Read {
+        Whole,     // the body's end, or the size cap
+        Cut,       // a read failed: the transfer ended short of its length or broke off
+        Abandoned  // abandon() was called
+    };
+    Read readReply(std::string& reply);
     // Lets the view's events run unless they ran less than kEventInterval ago; false once
     // the fetch has been abandoned.
     bool letEventsRun();

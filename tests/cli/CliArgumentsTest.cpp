@@ -28,6 +28,10 @@ TEST(CliArgumentsTest, RequestsTheCommandLineMakes) {
     EXPECT_EQ(parse({"--list"}).error, "");
     EXPECT_EQ(parse({}).error, "no country given");
     EXPECT_EQ(parse({"Indai"}).error, "unknown country \"Indai\"; did you mean India?");
+    EXPECT_EQ(parse({"--format=csv", "DEU"}).request.format, ListingFormat::Csv);
+    EXPECT_EQ(parse({"--format", "json", "us"}).request.entry, 225);
+    EXPECT_EQ(parse({"--format", "xml", "India"}).error,
+              "--format \"xml\" is not text, tsv, csv or json");
 }
 
 }  // namespace

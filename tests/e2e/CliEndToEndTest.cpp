@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "EndToEndSupport.h"
+#include "LoopbackServer.h"
 #include "TerminalText.h"
 
 namespace horalux {
@@ -62,6 +63,26 @@ int closedPort() {
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
     ::close(fd);
     return ntohs(address.sin_port);
+}
+
+// The service's whole reply to a request head, read until it closes (the head asks it to).
+std::string askService(const std::string& head) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<std::uint16_t>(service().port()));
+    std::string reply;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        test::LoopbackServer::send(fd, head)) {
+        char buffer[65536];
+        for (ssize_t n;
+             reply.size() < (64U << 20) && (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0;) {
+            reply.append(buffer, static_cast<std::size_t>(n));
+        }
+    }
+    ::close(fd);
+    return reply;
 }
 
 // Characters (not bytes) of a UTF-8 text.
@@ -118,7 +139,7 @@ TEST(CliEndToEndTest, ExitCodesAndSettings) {
     const CliRun list = cli("--list");
     EXPECT_EQ(list.exitCode, 0);
     ASSERT_EQ(list.lines.size(), 236U);
-    EXPECT_EQ(list.lines[95], " 76  India");
+    EXPECT_EQ(list.lines[95], " 76  IN        IND          India");
 
     EXPECT_EQ(cli("--help").exitCode, 0);
     EXPECT_EQ(cli("--version").lines, std::vector<std::string>{"horalux-cli 2.3.0.1"});
@@ -128,6 +149,24 @@ TEST(CliEndToEndTest, ExitCodesAndSettings) {
     const CliRun unwritable = cli("--list >/dev/full");
     EXPECT_EQ(unwritable.exitCode, 1);
     EXPECT_NE(unwritable.errors.find("cannot write"), std::string::npos) << unwritable.errors;
+}
+
+// The service's page for the USA, announced whole and cut at half its length by a dropped
+// connection: a failure with nothing on standard output, not a listing.
+TEST(CliEndToEndTest, CutReplyIsAFailure) {
+    test::LoopbackServer relay([](int socket, test::LoopbackServer& self) {
+        const std::string reply = askService(self.heads().back());
+        const std::size_t bodyAt = reply.find("\r\n\r\n");
+        const std::string body = bodyAt == std::string::npos ? "" : reply.substr(bodyAt + 4);
+        test::LoopbackServer::send(
+            socket, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) +
+                        "\r\n\r\n" + body.substr(0, body.size() / 2));
+    });
+    const CliRun run = cli("--server 127.0.0.1:" + std::to_string(relay.port()) + " USA");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.lines.empty());
+    EXPECT_NE(run.errors.find("Server not reachable\n"), std::string::npos) << run.errors;
+    EXPECT_EQ(run.errors.find("Parsing"), std::string::npos) << run.errors;
 }
 
 }  // namespace

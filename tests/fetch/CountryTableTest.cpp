@@ -80,12 +80,34 @@ TEST(CountryTableTest, WholeTableInvariants) {
 TEST(CountryTableTest, TypedNamesAndSuggestions) {
     EXPECT_EQ(CountryNames::find("iNDIA"), 96);
     EXPECT_EQ(CountryNames::find("Zimbabwe"), 236);
-    EXPECT_EQ(CountryNames::find("Ind"), 0);
+    EXPECT_EQ(CountryNames::find("Indi"), 0);
     EXPECT_EQ(CountryNames::find(""), 0);
     EXPECT_EQ(CountryNames::closest("Indai", 1), std::vector<std::string>{"India"});
     // "Afghanistan" holds "an" and comes first in the table, but "Andorra" starts with it.
     EXPECT_EQ(CountryNames::closest("AN", 2), (std::vector<std::string>{"Andorra", "Angola"}));
     EXPECT_TRUE(CountryNames::closest("qqqqqqqq", 4).empty());
+}
+
+// The other names: ISO codes and iso-codes' names of every code an entry lists, in any
+// letter case, accented or not; suggestions draw on the names but never on the codes.
+TEST(CountryTableTest, CodesAndOtherNames) {
+    const int usa = CountryTable::kDefaultEntry;
+    for (const char* name : {"US", "usa", "United States", "UNITED STATES OF AMERICA"}) {
+        EXPECT_EQ(CountryNames::findAll(name), std::vector<int>{usa}) << name;
+    }
+    EXPECT_EQ(CountryTable::entryName(CountryNames::find("Korea, Republic of")), "Korea-South");
+    const int finland = CountryNames::find("Finland");
+    EXPECT_EQ(CountryNames::find("ax"), finland);
+    EXPECT_EQ(CountryNames::find("Åland Islands"), finland);
+    EXPECT_EQ(CountryNames::find("aland islands"), finland);
+    EXPECT_EQ(CountryNames::find("XK"), CountryNames::find("Serbia"));
+    EXPECT_EQ(CountryNames::find("U"), 0);
+    EXPECT_EQ(CountryNames::closest("united stats", 1), std::vector<std::string>{"United States"});
+    EXPECT_EQ(CountryNames::closest("ZZ", 4), std::vector<std::string>{});
+    EXPECT_EQ(CountryNames::isoCodesOf(finland),
+              (std::vector<std::pair<std::string, std::string>>{{"FI", "FIN"}, {"AX", "ALA"}}));
+    EXPECT_EQ(CountryNames::isoCodesOf(CountryNames::find("Serbia")),
+              (std::vector<std::pair<std::string, std::string>>{{"RS", "SRB"}, {"XK", ""}}));
 }
 
 }  // namespace

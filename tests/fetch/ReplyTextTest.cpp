@@ -113,5 +113,14 @@ TEST(ReplyTextTest, MalformedMarkupCopied) {
     EXPECT_EQ(ToResultXml("<TD A=<TD B=Top>"), kDecl + "<TD A=<TD B=\"Top\">");
 }
 
+// The release after the table: references read, none without its end or past the bound.
+TEST(ReplyTextTest, TzdataRelease) {
+    EXPECT_EQ(TzdataRelease("</TABLE>\n<P>Time zone data: tzdata 2025b</P>\n"), "2025b");
+    EXPECT_EQ(TzdataRelease("<P>Time zone data: tzdata 2099z&lt;&amp;&gt;</P>"), "2099z<&>");
+    EXPECT_EQ(TzdataRelease("<P>Time zone data: tzdata 2025b"), "");
+    EXPECT_EQ(TzdataRelease("<p>time zone data: tzdata 2025b</p>"), "");
+    EXPECT_EQ(TzdataRelease("<P>Time zone data: tzdata " + std::string(65, 'x') + "</P>"), "");
+}
+
 }  // namespace
 }  // namespace horalux

@@ -310,5 +310,51 @@ TEST_F(RetrievalOverCurlTest, HostileIdentifierAndOverlongReply) {
     internet.closeHandle(state.RequestHandle);  // lets the server's last write fail
 }
 
+// A reply cut short in transit fails the fetch, even with a whole table in what came: a
+// sized body closed halfway and a chunked body broken off between chunks. The same page
+// without a length, ended by a clean close, is listed.
+TEST_F(RetrievalOverCurlTest, CutReplyFailsAndCleanCloseLists) {
+    const std::string page =
+        "<A HREF=\"/cgi-bin/wt.cgi?ID=q&land=76\">\n"
+        "<H3>Time information for selected cities and towns</H3>\n<TABLE CELLPADDING=4>\n"
+        "<TR><TH>City/Town</TH></TR>\n<TR><TD>Agra</TD><TD>Mon</TD><TD>+05:30</TD><TD>06:58</TD>"
+        "<TD>17:41</TD></TR>\n</TABLE>\n" +
+        std::string(4000, ' ');
+    const std::string half = page.substr(0, page.size() / 2);
+    struct Case {
+        std::string reply;
+        TimeRetrieval::Outcome outcome;
+    };
+    std::string chunked = okHead("Transfer-Encoding: chunked\r\n");
+    chunked += "400\r\n" + page.substr(0, 0x400) + "\r\n";
+    const std::vector<Case> cases{
+        {okHead("Content-Length: " + std::to_string(page.size()) + "\r\n") + half,
+         TimeRetrieval::Outcome::Failed},
+        {chunked, TimeRetrieval::Outcome::Failed},
+        {okHead("Connection: close\r\n") + page, TimeRetrieval::Outcome::Listed},
+    };
+    for (const Case& c : cases) {
+        LoopbackServer server(answer(c.reply));
+        RetrievalState state;
+        state.SessionHandle = session;
+        state.ServiceId = "kept";
+        const ServiceAddress address{"127.0.0.1", server.port()};
+        TimeRetrieval retrieval(internet, *this, state, address);
+        rows = -1;
+        message.clear();
+        EXPECT_EQ(retrieval.run(), c.outcome);
+        if (c.outcome == TimeRetrieval::Outcome::Failed) {
+            EXPECT_EQ(message, "Server not reachable");
+            EXPECT_EQ(rows, -1);  // the list as it was
+            EXPECT_EQ(state.ServiceId, "");
+        } else {
+            EXPECT_EQ(rows, 2);
+            EXPECT_EQ(status, "Parsing done 100 %");
+        }
+        closeAndClear(internet, state.RequestHandle);
+        closeAndClear(internet, state.ConnectHandle);
+    }
+}
+
 }  // namespace
 }  // namespace horalux
