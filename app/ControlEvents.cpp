@@ -1,4 +1,4 @@
-#include "ControlEvents.h"
+#include "app/ControlEvents.h"
 
 #include <QFocusEvent>
 #include <QKeyEvent>

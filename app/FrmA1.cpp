@@ -1,4 +1,4 @@
-#include "FrmA1.h"
+#include "app/FrmA1.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -10,12 +10,12 @@
 #include <QPainter>
 #include <QPushButton>
 
-#include "AppIcon.h"
-#include "ControlEvents.h"
-#include "FrmAbout.h"
-#include "FrmConnect.h"
-#include "QtConvert.h"
-#include "SimpleComboBox.h"
+#include "app/AppIcon.h"
+#include "app/ControlEvents.h"
+#include "app/SimpleComboBox.h"
+#include "dialogs/qt/FrmAbout.h"
+#include "dialogs/qt/FrmConnect.h"
+#include "platform/qt/QtConvert.h"
 
 namespace horalux {
 

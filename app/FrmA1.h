@@ -6,13 +6,13 @@
 #include <functional>
 #include <memory>
 
-#include "FrmA1Logic.h"
-#include "FrmConnectLogic.h"
-#include "MainLayout.h"
-#include "MainView.h"
-#include "Registry.h"
-#include "ScanLine.h"
-#include "WindowTimers.h"
+#include "app/MainLayout.h"
+#include "app/ScanLine.h"
+#include "app/WindowTimers.h"
+#include "app/core/FrmA1Logic.h"
+#include "app/core/MainView.h"
+#include "dialogs/FrmConnectLogic.h"
+#include "platform/Registry.h"
 
 class QDialog;
 class QListWidget;

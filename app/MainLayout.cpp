@@ -1,4 +1,4 @@
-#include "MainLayout.h"
+#include "app/MainLayout.h"
 
 #include <QApplication>
 #include <QFrame>
@@ -10,10 +10,10 @@
 #include <algorithm>
 #include <vector>
 
-#include "CountryTable.h"
-#include "QtConvert.h"
-#include "SimpleComboBox.h"
-#include "WrappingCheckBox.h"
+#include "app/SimpleComboBox.h"
+#include "app/WrappingCheckBox.h"
+#include "fetch/CountryTable.h"
+#include "platform/qt/QtConvert.h"
 
 namespace horalux {
 namespace {

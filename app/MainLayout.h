@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "MainView.h"
+#include "app/core/MainView.h"
 
 class QColor;
 class QWidget;

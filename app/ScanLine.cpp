@@ -1,11 +1,11 @@
-#include "ScanLine.h"
+#include "app/ScanLine.h"
 
 #include <QPainter>
 #include <QWidget>
 
 #include <algorithm>
 
-#include "QtConvert.h"
+#include "platform/qt/QtConvert.h"
 
 namespace horalux {
 

@@ -5,7 +5,7 @@
 
 #include <array>
 
-#include "MainLayout.h"
+#include "app/MainLayout.h"
 
 class QPainter;
 class QWidget;

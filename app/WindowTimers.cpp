@@ -1,4 +1,4 @@
-#include "WindowTimers.h"
+#include "app/WindowTimers.h"
 
 #include <QTimer>
 

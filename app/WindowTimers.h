@@ -3,7 +3,7 @@
 #include <array>
 #include <functional>
 
-#include "MainView.h"
+#include "app/core/MainView.h"
 
 class QObject;
 class QTimer;

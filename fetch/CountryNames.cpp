@@ -1,4 +1,4 @@
-#include "CountryNames.h"
+#include "fetch/CountryNames.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -6,10 +6,10 @@
 #include <string_view>
 #include <utility>
 
-#include "AsciiCase.h"
 #include "Countries.h"
 #include "CountryAliases.h"
-#include "CountryTable.h"
+#include "fetch/CountryTable.h"
+#include "platform/AsciiCase.h"
 
 namespace horalux::CountryNames {
 namespace {

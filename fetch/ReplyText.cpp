@@ -1,9 +1,9 @@
-#include "ReplyText.h"
+#include "fetch/ReplyText.h"
 
 #include <algorithm>
 #include <utility>
 
-#include "AsciiCase.h"
+#include "platform/AsciiCase.h"
 
 namespace horalux {
 namespace {

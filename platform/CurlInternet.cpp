@@ -1,12 +1,12 @@
-#include "CurlInternet.h"
+#include "platform/CurlInternet.h"
 
 #include <curl/curl.h>
 
 #include <algorithm>
 #include <string_view>
 
-#include "AsciiCase.h"
-#include "CurlTransfer.h"
+#include "platform/AsciiCase.h"
+#include "platform/CurlTransfer.h"
 
 namespace horalux {
 namespace {

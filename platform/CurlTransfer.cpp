@@ -1,10 +1,10 @@
-#include "CurlTransfer.h"
+#include "platform/CurlTransfer.h"
 
 #include <algorithm>
 #include <cstring>
 #include <string_view>
 
-#include "CurlInternet.h"
+#include "platform/CurlInternet.h"
 
 namespace horalux {
 

@@ -1,4 +1,4 @@
-#include "PosixRegistry.h"
+#include "platform/PosixRegistry.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "AsciiCase.h"
+#include "platform/AsciiCase.h"
 
 namespace horalux {
 namespace {

@@ -1,11 +1,11 @@
-#include "FrmA1Logic.h"
+#include "app/core/FrmA1Logic.h"
 
 #include <cmath>
 
-#include "CountryTable.h"
-#include "FrmConnectLogic.h"
-#include "ResultRow.h"
-#include "TimeRetrieval.h"
+#include "dialogs/FrmConnectLogic.h"
+#include "fetch/CountryTable.h"
+#include "fetch/ResultRow.h"
+#include "fetch/TimeRetrieval.h"
 
 namespace horalux {
 namespace {

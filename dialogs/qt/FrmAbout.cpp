@@ -1,4 +1,4 @@
-#include "FrmAbout.h"
+#include "dialogs/qt/FrmAbout.h"
 
 #include <QLabel>
 #include <QPainter>
@@ -6,7 +6,7 @@
 
 #include <utility>
 
-#include "QtConvert.h"
+#include "platform/qt/QtConvert.h"
 
 namespace horalux {
 

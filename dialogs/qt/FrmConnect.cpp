@@ -1,4 +1,4 @@
-#include "FrmConnect.h"
+#include "dialogs/qt/FrmConnect.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -8,7 +8,7 @@
 
 #include <algorithm>
 
-#include "QtConvert.h"
+#include "platform/qt/QtConvert.h"
 
 namespace horalux {
 

@@ -1,4 +1,4 @@
-#include "QtConvert.h"
+#include "platform/qt/QtConvert.h"
 
 namespace horalux {
 

@@ -1,10 +1,10 @@
-#include "QtDesktop.h"
+#include "platform/qt/QtDesktop.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QMessageBox>
 
-#include "QtConvert.h"
+#include "platform/qt/QtConvert.h"
 
 namespace horalux {
 namespace {

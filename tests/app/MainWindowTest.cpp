@@ -13,7 +13,7 @@
 #include <memory>
 
 #include "MainWindowFixture.h"
-#include "SimpleComboBox.h"
+#include "app/SimpleComboBox.h"
 
 namespace horalux {
 namespace {

@@ -1,6 +1,6 @@
-#include "AsciiCase.h"
-#include "CountryNames.h"
-#include "CountryTable.h"
+#include "fetch/CountryNames.h"
+#include "fetch/CountryTable.h"
+#include "platform/AsciiCase.h"
 
 #include <gtest/gtest.h>
 

@@ -5,11 +5,11 @@
 #include <filesystem>
 #include <fstream>
 
-#include "AsciiCase.h"
-#include "CurlInternet.h"
-#include "PosixDesktop.h"
-#include "RouteProbe.h"
-#include "ServiceAddress.h"
+#include "fetch/ServiceAddress.h"
+#include "platform/AsciiCase.h"
+#include "platform/CurlInternet.h"
+#include "platform/PosixDesktop.h"
+#include "platform/RouteProbe.h"
 
 namespace horalux {
 namespace {
