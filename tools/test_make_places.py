@@ -2,6 +2,7 @@
 """Unit tests of tools/make-places: python3 -m unittest discover -s tools -p 'test_*.py'"""
 
 import collections
+import json
 import importlib.machinery
 import importlib.util
 import os
@@ -103,29 +104,44 @@ class NamesTest(unittest.TestCase):
         self.assertEqual(sorted(p.name for p in out),
                          ["Ada", "Ada (1.00N 1.00E)", "Ada (Ohio)", "Ada (Utah)"])
 
-    # Names alike in the shown bytes are shortened until they differ there: a qualified
-    # name keeps its qualifier, another its end; a name that is the shared part stays.
-    def test_shorten_alike(self):
-        names = ["San Francisco del Rincón (Guanajuato)", "San Francisco del Rincón (Jalisco)",
-                 "Santa María de los Ángeles", "Santa María de los Ángeles del Sur",
-                 "Sainte-Geneviève-des-Bois (Île-de-France)",
-                 "Sainte-Geneviève-des-Bois (Centre-Val de Loire)",
-                 "Haag (Politischer Bezirk Sankt Pölten, Lower Austria)",
-                 "Haag (Politischer Bezirk Amstetten, Lower Austria)", "Short"]
+    # Every name fits the client's column: a repeated name's division gives way to its
+    # ISO 3166-2 code (or its initials where the code is not readable), a district loses
+    # its generic word, the name itself is cut short last; another long name keeps its
+    # leading words, then its end where those are taken. Names that fit stay.
+    def test_fit_names(self):
+        with tempfile.TemporaryDirectory() as root:
+            path = os.path.join(root, "iso_3166-2.json")
+            with open(path, "w", encoding="utf-8") as f:
+                json.dump({"3166-2": [
+                    {"code": "US-SC", "name": "South Carolina"},
+                    {"code": "AR-B", "name": "Buenos Aires"},
+                    {"code": "FR-IDF", "name": "Île-de-France"},
+                    {"code": "US-NE", "name": "Nebraska"}]}, f)
+            subdivisions = mp.Subdivisions(path, localedir=root)
+
+        def us(name, province, district="", iso="US"):
+            return place(name, province, district=district)._replace(iso=iso)
+
+        qualified = mp.disambiguate([
+            us("Abbeville", "South Carolina"), us("Abbeville", "Alabama"),
+            us("Florentino Ameghino", "Buenos Aires", iso="AR"),
+            us("Florentino Ameghino", "Chubut", iso="AR"),
+            us("Sainte-Geneviève-des-Bois", "Île-de-France", iso="FR"),
+            us("Sainte-Geneviève-des-Bois", "Occitanie", iso="FR"),
+            us("Franklin", "Nebraska", "Franklin County"),
+            us("Franklin", "Nebraska", "Buffalo County")])
+        plain = [place(n) for n in ("Santa María de los Ángeles", "Santa María de los Ángeles del Sur",
+                                    "Santa María de los..", "Short")]
         stats = collections.Counter()
-        out = [p.name for p in mp.shorten_alike([place(n) for n in names], stats)]
+        out = sorted(p.name for p in mp.fit_names(qualified + plain, subdivisions, stats))
         self.assertEqual(out, [
-            "San Francisco del.. (Guanajuato)", "San Francisco del.. (Jalisco)",
-            "Santa María de los Ángeles", "Santa María de los.. del Sur",
-            "Sainte-Geneviève-des.. (Île-de-France)",
-            "Sainte-Geneviève-des.. (Centre-Val de Loire)",
-            "Haag.. (Sankt Pölten, Lower Austria)", "Haag.. (Amstetten, Lower Austria)",
-            "Short"])
-        shown = [mp.fold(n.encode("latin-1"))[:mp.SHOWN_NAME] for n in out]
-        self.assertEqual(len(set(shown)), len(shown))
-        self.assertEqual(stats, {"names shortened": 7})
-        # Without a word to keep, the name is cut where the names part.
-        self.assertEqual(mp.shorten("Abcdefghijklmnopqrstuvwxyz1 (X)", 26), "Abcdefghijklmn..1 (X)")
+            "Abbeville (Alabama)", "Abbeville (SC)", "Florentino Am.. (Chubut)",
+            "Florentino Ameghino (BA)", "Franklin (Buffalo, NE)", "Franklin (Franklin, NE)",
+            "Sainte-Gen.. (Occitanie)", "Sainte-Geneviève.. (IDF)", "Santa María de los Áng..",
+            "Santa María de los..", "Santa María de los.. Sur", "Short"])
+        self.assertTrue(all(len(n.encode("latin-1")) <= mp.FIT_NAME for n in out))
+        self.assertEqual(stats, {"qualifiers shortened": 4, "qualified names elided": 3,
+                                 "names elided": 2})
 
 
 class TzdataTest(unittest.TestCase):
