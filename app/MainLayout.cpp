@@ -91,6 +91,18 @@ constexpr bool indexedByControl() {
 }
 static_assert(indexedByControl(), "each control's entry stands at its index");
 
+constexpr bool stackingPlacesUnique() {
+    for (const ControlLayout& a : kMainLayout) {
+        for (const ControlLayout& b : kMainLayout) {
+            if (&a != &b && a.has(kInPanel) == b.has(kInPanel) && a.stacking == b.stacking) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+static_assert(stackingPlacesUnique(), "siblings take distinct places in the stacking order");
+
 QColor colourOf(const LayoutColour& colour) {
     switch (colour.source) {
         case LayoutColour::Source::SystemWindowText:

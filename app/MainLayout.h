@@ -57,7 +57,7 @@ struct ControlLayout {
     // places where they overlap.
     int stacking;
 
-    bool has(unsigned option) const { return (options & option) != 0; }
+    constexpr bool has(unsigned option) const { return (options & option) != 0; }
 };
 
 // The main window's controls, indexed by Control.
