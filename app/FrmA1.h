@@ -1,39 +1,33 @@
 #pragma once
 
-#include <QTimer>
 #include <QWidget>
 
 #include <array>
 #include <functional>
 #include <memory>
 
-#include "FrmA1Logic.h"
-#include "FrmConnectLogic.h"
-#include "MainView.h"
-#include "Registry.h"
+#include "app/MainLayout.h"
+#include "app/ScanLine.h"
+#include "app/WindowTimers.h"
+#include "app/core/FrmA1Logic.h"
+#include "app/core/MainView.h"
+#include "dialogs/FrmConnectLogic.h"
+#include "platform/Registry.h"
 
-class QCheckBox;
 class QDialog;
-class QFrame;
-class QLabel;
 class QListWidget;
-class QPushButton;
 
 namespace horalux {
 
 class FrmConnect;
 class SimpleComboBox;
 
-// Whether the window's timers deliver ticks. Tests build the window with Manual and drive
-// the handlers themselves, so that no tick comes in between.
-enum class TimerMode { Live, Manual };
-
 // Shows a dialog modally and returns once it has been hidden or closed. The program's own
 // runs a nested event loop; a test's answers the dialog and returns.
 using ModalRunner = std::function<void(QDialog& dialog)>;
 
-// The main window: its controls laid out at 15 twips per pixel, painting the heading's
-// rectangle and the scan line behind them, and passing every event to FrmA1Logic.
+// The main window: its controls built from the layout table at 15 twips per pixel, the view
+// its handlers in FrmA1Logic see, and every event passed on to them.
 class FrmA1 final : public QWidget, public MainView {
     Q_OBJECT
 
@@ -111,60 +105,25 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    // A timer as the window's handlers see it: enabled state and interval kept apart from
-    // the Qt timer, which runs only in TimerMode::Live while the timer is enabled.
-    struct WindowTimer {
-        QTimer* qtTimer = nullptr;
-        bool enabled = false;
-        int interval = 0;      // milliseconds
-        bool ticking = false;  // its handler is running; a tick due meanwhile is dropped
-    };
-
-    void buildControls();
-    void buildTimers();
-    // Wires the list commands and the combo's events to their handlers.
+    // Wires the controls' events to their handlers.
     void connectCommands();
     // Destroys the connection dialog, shown or hidden.
     void dropConnectionDialog();
-    QWidget* widgetOf(Control control) const;
-    WindowTimer& timerOf(Timer timer);
-    const WindowTimer& timerOf(Timer timer) const;
-    void applyTimer(WindowTimer& timer);
+    // Runs the handler of a timer's tick.
     void tick(Timer timer);
-    // Where the scan line can show: the client area less every control over it.
-    QRegion lineMask() const;
-    // The band the scan line covers at the given heights, in pixels.
-    QRect lineStrip(int y1Twips, int y2Twips) const;
+    QWidget* widgetOf(Control control) const { return m_controls[indexOf(control)]; }
+    SimpleComboBox* countryList() const;
+    QListWidget* resultList() const;
 
     FrmA1Logic m_logic;
-    TimerMode m_timerMode;
     bool m_initialized = false;
 
-    SimpleComboBox* m_cmbCountry = nullptr;
-    QListWidget* m_lstInfo = nullptr;
-    QFrame* m_frmAni = nullptr;
-    QLabel* m_lblAni = nullptr;
-    QPushButton* m_cmdCountry = nullptr;
-    QPushButton* m_cmdSetLocal = nullptr;
-    QPushButton* m_cmdConnection = nullptr;
-    QPushButton* m_cmdCopy = nullptr;
-    QPushButton* m_cmdCopyAll = nullptr;
-    QPushButton* m_cmdAbout = nullptr;
-    QCheckBox* m_chkAutoget = nullptr;
-    QLabel* m_label1 = nullptr;
-    QLabel* m_lblCountryName = nullptr;
-
-    // Top of LblAni, in twips from the panel's top.
-    int m_lblAniTop = 0;
-    // Fill colour of Shape1, the rectangle behind the country heading.
-    Rgb m_shapeFill{224, 224, 224};
-    // Colour of Line1, the scan line.
-    Rgb m_lineColour{224, 224, 224};
-    // Heights of Line1's two ends, in twips from the client area's top.
-    int m_lineY1 = 240;
-    int m_lineY2 = 255;
-
-    std::array<WindowTimer, 4> m_timers;
+    // The controls, indexed by Control.
+    std::array<QWidget*, kControlCount> m_controls{};
+    // Each control's top, in twips from its container's top, as last set.
+    std::array<int, kControlCount> m_tops{};
+    ScanLine m_scanLine{*this, m_controls};
+    std::unique_ptr<WindowTimers> m_timers;
 
     Desktop& m_desktop;
     Registry& m_registry;

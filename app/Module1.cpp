@@ -1,16 +1,16 @@
-#include "Module1.h"
+#include "app/Module1.h"
 
 #include <QApplication>
 
 #include <cstdio>
 #include <string_view>
 
-#include "AppIcon.h"
-#include "CurlInternet.h"
-#include "FrmA1.h"
-#include "FrmA1Logic.h"
-#include "PosixRegistry.h"
-#include "QtDesktop.h"
+#include "app/AppIcon.h"
+#include "app/FrmA1.h"
+#include "app/core/FrmA1Logic.h"
+#include "platform/CurlInternet.h"
+#include "platform/PosixRegistry.h"
+#include "platform/qt/QtDesktop.h"
 
 namespace horalux {
 namespace {

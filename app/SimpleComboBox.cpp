@@ -1,4 +1,4 @@
-#include "SimpleComboBox.h"
+#include "app/SimpleComboBox.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>

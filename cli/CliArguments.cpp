@@ -1,7 +1,7 @@
-#include "CliArguments.h"
+#include "cli/CliArguments.h"
 
-#include "CountryNames.h"
-#include "CountryTable.h"
+#include "fetch/CountryNames.h"
+#include "fetch/CountryTable.h"
 
 namespace horalux {
 namespace {

@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "Internet.h"
-#include "ListingWriter.h"
-#include "ServiceAddress.h"
+#include "cli/ListingWriter.h"
+#include "fetch/ServiceAddress.h"
+#include "platform/Internet.h"
 
 namespace horalux {
 

@@ -1,13 +1,13 @@
-#include "HoraluxCli.h"
+#include "cli/HoraluxCli.h"
 
 #include <cerrno>
 #include <cstring>
 
-#include "CountryNames.h"
-#include "CountryTable.h"
-#include "RetrievalView.h"
-#include "TerminalText.h"
-#include "TimeRetrieval.h"
+#include "cli/TerminalText.h"
+#include "fetch/CountryNames.h"
+#include "fetch/CountryTable.h"
+#include "fetch/RetrievalView.h"
+#include "fetch/TimeRetrieval.h"
 
 namespace horalux {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "CliArguments.h"
-#include "Internet.h"
+#include "cli/CliArguments.h"
+#include "platform/Internet.h"
 
 namespace horalux {
 

@@ -1,9 +1,9 @@
-#include "ListingWriter.h"
+#include "cli/ListingWriter.h"
 
 #include <array>
 #include <cstdio>
 
-#include "TerminalText.h"
+#include "cli/TerminalText.h"
 
 namespace horalux {
 namespace {

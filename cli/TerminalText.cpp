@@ -1,4 +1,4 @@
-#include "TerminalText.h"
+#include "cli/TerminalText.h"
 
 #include <iconv.h>
 #include <langinfo.h>

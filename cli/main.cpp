@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "CliArguments.h"
-#include "CurlInternet.h"
-#include "HoraluxCli.h"
+#include "cli/CliArguments.h"
+#include "cli/HoraluxCli.h"
+#include "platform/CurlInternet.h"
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");

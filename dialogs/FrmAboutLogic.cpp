@@ -1,4 +1,4 @@
-#include "FrmAboutLogic.h"
+#include "dialogs/FrmAboutLogic.h"
 
 #include <array>
 #include <utility>

@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "AboutView.h"
-#include "Desktop.h"
-#include "Registry.h"
+#include "dialogs/AboutView.h"
+#include "platform/Desktop.h"
+#include "platform/Registry.h"
 
 namespace horalux {
 

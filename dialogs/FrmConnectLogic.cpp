@@ -1,4 +1,4 @@
-#include "FrmConnectLogic.h"
+#include "dialogs/FrmConnectLogic.h"
 
 namespace horalux {
 

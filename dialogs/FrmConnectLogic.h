@@ -3,7 +3,7 @@
 #include <array>
 #include <cstdint>
 
-#include "ConnectView.h"
+#include "dialogs/ConnectView.h"
 
 namespace horalux {
 

@@ -1,4 +1,4 @@
-#include "CountryNames.h"
+#include "fetch/CountryNames.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -8,23 +8,13 @@
 
 #include "Countries.h"
 #include "CountryAliases.h"
-#include "CountryTable.h"
+#include "fetch/CountryTable.h"
+#include "platform/AsciiCase.h"
 
 namespace horalux::CountryNames {
 namespace {
 
 using countries::AliasKind;
-
-// ASCII letters lowered; every other byte as it is, whatever the locale.
-std::string lower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return out;
-}
 
 std::size_t editDistance(std::string_view a, std::string_view b) {
     std::vector<std::size_t> row(b.size() + 1);
@@ -85,10 +75,10 @@ const std::vector<KnownName>& knownNames() {
 }  // namespace
 
 std::vector<int> findAll(const std::string& name) {
-    const std::string wanted = lower(name);
+    const std::string wanted = lowerAscii(name);
     std::vector<int> entries;
     for (const KnownName& known : knownNames()) {
-        if (lower(known.text) == wanted &&
+        if (lowerAscii(known.text) == wanted &&
             std::find(entries.begin(), entries.end(), known.entry) == entries.end()) {
             entries.push_back(known.entry);
         }
@@ -103,7 +93,7 @@ int find(const std::string& name) {
 }
 
 std::vector<std::string> closest(const std::string& name, std::size_t count) {
-    const std::string wanted = lower(name);
+    const std::string wanted = lowerAscii(name);
     // The best score of each entry and the name that earned it; the list's own name wins
     // a tie, as it comes first.
     std::vector<std::pair<std::size_t, std::string_view>> best(CountryTable::kEntryCount,
@@ -112,7 +102,7 @@ std::vector<std::string> closest(const std::string& name, std::size_t count) {
         if (known.kind != AliasKind::Name) {
             continue;
         }
-        const std::string folded = lower(known.text);
+        const std::string folded = lowerAscii(known.text);
         std::size_t score = SIZE_MAX;
         if (!wanted.empty() && folded.starts_with(wanted)) {
             score = 0;

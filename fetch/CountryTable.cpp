@@ -1,4 +1,4 @@
-#include "CountryTable.h"
+#include "fetch/CountryTable.h"
 
 #include "Countries.h"
 

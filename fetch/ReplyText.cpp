@@ -1,7 +1,9 @@
-#include "ReplyText.h"
+#include "fetch/ReplyText.h"
 
 #include <algorithm>
 #include <utility>
+
+#include "platform/AsciiCase.h"
 
 namespace horalux {
 namespace {
@@ -16,15 +18,11 @@ constexpr std::string_view kTableEnd = "</TABLE>";
 // The first line of every XML text made here.
 constexpr std::string_view kDeclaration = "<?xml version=\"1.0\"?>\r\n";
 
-char asciiLower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 // Offset of the first occurrence of `needle` in `text`, ignoring ASCII letter case; npos
 // when there is none. Cost at most size(text) * size(needle) comparisons.
 std::size_t findCaseless(std::string_view text, std::string_view needle) {
     const auto it = std::search(text.begin(), text.end(), needle.begin(), needle.end(),
-                                [](char a, char b) { return asciiLower(a) == asciiLower(b); });
+                                [](char a, char b) { return lowerAscii(a) == lowerAscii(b); });
     return it == text.end() ? std::string_view::npos : static_cast<std::size_t>(it - text.begin());
 }
 

@@ -1,10 +1,10 @@
-#include "ResultTableWalker.h"
+#include "fetch/ResultTableWalker.h"
 
 #include <pugixml.hpp>
 
 #include <algorithm>
 
-#include "ResultRow.h"
+#include "fetch/ResultRow.h"
 
 namespace horalux {
 namespace {

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "ResultRow.h"
+#include "fetch/ResultRow.h"
 
 namespace horalux {
 

@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "Internet.h"
-#include "ResultRow.h"
+#include "fetch/ResultRow.h"
+#include "platform/Internet.h"
 
 namespace horalux {
 

@@ -1,4 +1,4 @@
-#include "ServiceAddress.h"
+#include "fetch/ServiceAddress.h"
 
 #include <charconv>
 

@@ -1,11 +1,11 @@
-#include "TimeRetrieval.h"
+#include "fetch/TimeRetrieval.h"
 
 #include <array>
 
-#include "Desktop.h"
-#include "ReplyText.h"
-#include "ResultRow.h"
-#include "ResultTableWalker.h"
+#include "fetch/ReplyText.h"
+#include "fetch/ResultRow.h"
+#include "fetch/ResultTableWalker.h"
+#include "platform/Desktop.h"
 
 namespace horalux {
 namespace {

@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
-#include "Internet.h"
-#include "RetrievalView.h"
-#include "ServiceAddress.h"
+#include "fetch/RetrievalView.h"
+#include "fetch/ServiceAddress.h"
+#include "platform/Internet.h"
 
 namespace horalux {
 

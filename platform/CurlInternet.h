@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "Internet.h"
-#include "RouteProbe.h"
+#include "platform/Internet.h"
+#include "platform/RouteProbe.h"
 
 namespace horalux {
 

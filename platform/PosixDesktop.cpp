@@ -1,4 +1,4 @@
-#include "PosixDesktop.h"
+#include "platform/PosixDesktop.h"
 
 #include <curl/curl.h>
 #include <dlfcn.h>

@@ -1,12 +1,13 @@
-#include "PosixRegistry.h"
+#include "platform/PosixRegistry.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdlib>
 #include <cstring>
+
+#include "platform/AsciiCase.h"
 
 namespace horalux {
 namespace {
@@ -14,14 +15,6 @@ namespace {
 // The one key and value this registry knows.
 constexpr const char* kToolKey = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
 constexpr const char* kToolValue = "PATH";
-
-// Registry names compare without regard to letter case.
-bool sameName(const std::string& a, const std::string& b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) ==
-               std::tolower(static_cast<unsigned char>(y));
-    });
-}
 
 bool isExecutableFile(const std::string& path) {
     struct stat st {};
@@ -68,7 +61,7 @@ std::string PosixRegistry::findSystemInfoProgram() const {
 std::int32_t PosixRegistry::openKey(RegistryKey root, const std::string& subKey,
                                     std::uint32_t /*accessMask*/, RegistryKey& key) {
     key = kNoRegistryKey;
-    if (root != kLocalMachine || !sameName(subKey, kToolKey)) {
+    if (root != kLocalMachine || !equalsIgnoringCase(subKey, kToolKey)) {
         return RegistryResult::kNotFound;
     }
     key = ++m_lastKey;
@@ -82,7 +75,7 @@ std::int32_t PosixRegistry::queryValue(RegistryKey key, const std::string& name,
     if (std::find(m_open.begin(), m_open.end(), key) == m_open.end()) {
         return RegistryResult::kInvalidHandle;
     }
-    if (!sameName(name, kToolValue)) {
+    if (!equalsIgnoringCase(name, kToolValue)) {
         return RegistryResult::kNotFound;
     }
     const std::string path = findSystemInfoProgram();

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "Registry.h"
+#include "platform/Registry.h"
 
 namespace horalux {
 

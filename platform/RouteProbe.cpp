@@ -1,4 +1,4 @@
-#include "RouteProbe.h"
+#include "platform/RouteProbe.h"
 
 #include <netdb.h>
 #include <netinet/in.h>

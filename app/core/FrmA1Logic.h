@@ -2,13 +2,13 @@
 
 #include <string>
 
-#include "Desktop.h"
-#include "Internet.h"
-#include "MainState.h"
-#include "MainView.h"
-#include "RetrievalView.h"
-#include "ServiceAddress.h"
-#include "TimeRetrieval.h"
+#include "app/core/MainState.h"
+#include "app/core/MainView.h"
+#include "fetch/RetrievalView.h"
+#include "fetch/ServiceAddress.h"
+#include "fetch/TimeRetrieval.h"
+#include "platform/Desktop.h"
+#include "platform/Internet.h"
 
 namespace horalux {
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "RetrievalView.h"
+#include "fetch/RetrievalView.h"
 
 namespace horalux {
 

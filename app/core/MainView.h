@@ -1,12 +1,14 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 
 namespace horalux {
 
-// The main window's controls that the handlers read or write.
+// The main window's controls, in their tab order. The window's layout table holds one entry
+// for each, at its index.
 enum class Control {
     CmbCountry,
     LstInfo,
@@ -20,8 +22,14 @@ enum class Control {
     CmdAbout,
     ChkAutoget,
     Label1,
-    LblCountryName,
+    LblCountryName,  // the last: kControlCount counts up to it
 };
+
+inline constexpr std::size_t kControlCount = static_cast<std::size_t>(Control::LblCountryName) + 1;
+
+inline constexpr std::size_t indexOf(Control control) {
+    return static_cast<std::size_t>(control);
+}
 
 // The main window's timers.
 enum class Timer { Timer1, Timer2, Timer3, TmrInternetChk };

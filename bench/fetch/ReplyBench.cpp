@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <string>
 
-#include "ReplyText.h"
-#include "ResultTableWalker.h"
+#include "fetch/ReplyText.h"
+#include "fetch/ResultTableWalker.h"
 
 namespace {
 

@@ -13,11 +13,11 @@
 #include <memory>
 #include <string>
 
-#include "CountryTable.h"
-#include "CurlInternet.h"
-#include "FrmA1.h"
-#include "PosixRegistry.h"
-#include "QtDesktop.h"
+#include "app/FrmA1.h"
+#include "fetch/CountryTable.h"
+#include "platform/CurlInternet.h"
+#include "platform/PosixRegistry.h"
+#include "platform/qt/QtDesktop.h"
 
 namespace horalux::bench {
 

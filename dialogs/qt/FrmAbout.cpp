@@ -1,4 +1,4 @@
-#include "FrmAbout.h"
+#include "dialogs/qt/FrmAbout.h"
 
 #include <QLabel>
 #include <QPainter>
@@ -6,7 +6,7 @@
 
 #include <utility>
 
-#include "Twips.h"
+#include "platform/qt/QtConvert.h"
 
 namespace horalux {
 
@@ -55,7 +55,7 @@ FrmAbout::FrmAbout(Registry& registry, Desktop& desktop, ProgramInfo program, QI
       m_mainWindowIcon(std::move(mainWindowIcon)) {
     setObjectName("frmAbout");
     setWindowTitle("About MyApp");
-    setFont(twips::dialogFont());
+    setFont(dialogFont());
     setGeometry(px(kScreenLeft), px(kScreenTop), px(kClientWidth), px(kClientHeight));
     setFixedSize(px(kClientWidth), px(kClientHeight));
 
@@ -70,7 +70,7 @@ FrmAbout::FrmAbout(Registry& registry, Desktop& desktop, ProgramInfo program, QI
 
     m_lblTitle =
         makeLabel(this, "lblTitle", "Application Title", twips::rect(1050, 240, 3885, 360));
-    QFont titleFont = twips::dialogFont();
+    QFont titleFont = dialogFont();
     titleFont.setPointSizeF(12);
     titleFont.setBold(true);
     m_lblTitle->setFont(titleFont);
@@ -99,7 +99,7 @@ FrmAbout::FrmAbout(Registry& registry, Desktop& desktop, ProgramInfo program, QI
     cmdSysInfo->setAutoDefault(false);
 
     QLabel* contact = makeLabel(this, "Label1", kAboutContact, twips::rect(1080, 2160, 3885, 225));
-    QFont contactFont = twips::dialogFont();
+    QFont contactFont = dialogFont();
     contactFont.setPointSizeF(9.75);
     contactFont.setItalic(true);
     contactFont.setUnderline(true);
@@ -118,15 +118,15 @@ void FrmAbout::load() {
 }
 
 void FrmAbout::setCaption(const std::string& caption) {
-    setWindowTitle(twips::fromBytes(caption));
+    setWindowTitle(fromBytes(caption));
 }
 
 void FrmAbout::setTitle(const std::string& title) {
-    m_lblTitle->setText(twips::fromBytes(title));
+    m_lblTitle->setText(fromBytes(title));
 }
 
 void FrmAbout::setVersion(const std::string& version) {
-    m_lblVersion->setText(twips::fromBytes(version));
+    m_lblVersion->setText(fromBytes(version));
     m_lblVersion->adjustSize();
 }
 

@@ -3,8 +3,8 @@
 #include <QDialog>
 #include <QIcon>
 
-#include "AboutView.h"
-#include "FrmAboutLogic.h"
+#include "dialogs/AboutView.h"
+#include "dialogs/FrmAboutLogic.h"
 
 class QLabel;
 class QPushButton;

@@ -1,4 +1,4 @@
-#include "FrmConnect.h"
+#include "dialogs/qt/FrmConnect.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -8,7 +8,7 @@
 
 #include <algorithm>
 
-#include "Twips.h"
+#include "platform/qt/QtConvert.h"
 
 namespace horalux {
 
@@ -48,7 +48,7 @@ FrmConnect::FrmConnect(FrmConnectState& state, QWidget* parent)
     QPixmap blank(16, 16);
     blank.fill(Qt::transparent);
     setWindowIcon(QIcon(blank));
-    setFont(twips::dialogFont());
+    setFont(dialogFont());
     setFixedSize(px(kClientWidth), px(kClientHeight));
 
     QLabel* label1 = makeLabel(this, "Label1", "Connection type");

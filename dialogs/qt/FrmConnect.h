@@ -2,8 +2,8 @@
 
 #include <QDialog>
 
-#include "ConnectView.h"
-#include "FrmConnectLogic.h"
+#include "dialogs/ConnectView.h"
+#include "dialogs/FrmConnectLogic.h"
 
 class QComboBox;
 

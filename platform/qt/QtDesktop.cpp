@@ -1,8 +1,10 @@
-#include "QtDesktop.h"
+#include "platform/qt/QtDesktop.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QMessageBox>
+
+#include "platform/qt/QtConvert.h"
 
 namespace horalux {
 namespace {
@@ -23,10 +25,6 @@ QMessageBox::Icon iconOf(int style) {
         default:
             return QMessageBox::NoIcon;
     }
-}
-
-QString fromBytes(const std::string& text) {
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PosixDesktop.h"
+#include "platform/PosixDesktop.h"
 
 namespace horalux {
 

@@ -5,7 +5,7 @@
 #include <QTest>
 
 #include "MainWindowFixture.h"
-#include "ResultRow.h"
+#include "fetch/ResultRow.h"
 
 namespace horalux {
 namespace {

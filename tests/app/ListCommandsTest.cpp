@@ -8,11 +8,11 @@
 
 #include <functional>
 
-#include "FrmAbout.h"
-#include "FrmConnect.h"
 #include "MainWindowFixture.h"
-#include "ResultRow.h"
-#include "SimpleComboBox.h"
+#include "app/SimpleComboBox.h"
+#include "dialogs/qt/FrmAbout.h"
+#include "dialogs/qt/FrmConnect.h"
+#include "fetch/ResultRow.h"
 
 namespace horalux {
 namespace {

@@ -11,7 +11,7 @@
 #include "FakeDesktop.h"
 #include "FakeInternet.h"
 #include "FakeRegistry.h"
-#include "FrmA1.h"
+#include "app/FrmA1.h"
 
 namespace horalux {
 

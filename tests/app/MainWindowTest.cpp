@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QFrame>
@@ -12,7 +13,7 @@
 #include <memory>
 
 #include "MainWindowFixture.h"
-#include "SimpleComboBox.h"
+#include "app/SimpleComboBox.h"
 
 namespace horalux {
 namespace {
@@ -222,6 +223,34 @@ TEST_F(MainWindowTest, TabOrder) {
     for (QWidget* expected : order) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         EXPECT_EQ(QApplication::focusWidget(), expected) << expected->objectName().toStdString();
+    }
+}
+
+// A screen reader finds a name for every control: the lists, the country field and the panel
+// by what they hold, the others by their text without the access-key marker.
+TEST_F(MainWindowTest, ScreenReaderNamesEveryControl) {
+    show();
+    auto* combo = child<SimpleComboBox>("CmbCountry");
+    const std::pair<QWidget*, const char*> expected[] = {
+        {combo->editField(), "Country"},
+        {combo->listView(), "Country"},
+        {child<QListWidget>("LstInfo"), "Cities and towns"},
+        {child<QFrame>("FrmAni"), "Progress"},
+        {child<QPushButton>("CmdCountry"), "Display time"},
+        {child<QCheckBox>("ChkAutoget"), "Automatic Update"},
+        {child<QLabel>("Label1"), " Internet off"},
+    };
+    for (const auto& [widget, name] : expected) {
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+        ASSERT_NE(accessible, nullptr) << name;
+        EXPECT_EQ(accessible->text(QAccessible::Name).toStdString(), name);
+    }
+    // No control the window shows goes unnamed.
+    for (QWidget* control : window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control);
+        ASSERT_NE(accessible, nullptr);
+        EXPECT_FALSE(accessible->text(QAccessible::Name).trimmed().isEmpty())
+            << control->objectName().toStdString();
     }
 }
 

@@ -4,7 +4,7 @@
 #include <QTimer>
 
 #include "MainWindowFixture.h"
-#include "SimpleComboBox.h"
+#include "app/SimpleComboBox.h"
 
 namespace horalux {
 namespace {

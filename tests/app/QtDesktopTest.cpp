@@ -5,7 +5,7 @@
 #include <QMessageBox>
 #include <QTimer>
 
-#include "QtDesktop.h"
+#include "platform/qt/QtDesktop.h"
 
 namespace horalux {
 namespace {

@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <string>
 
-#include "CliArguments.h"
 #include "FakeInternet.h"
-#include "HoraluxCli.h"
-#include "ListingWriter.h"
+#include "cli/CliArguments.h"
+#include "cli/HoraluxCli.h"
+#include "cli/ListingWriter.h"
 
 namespace horalux {
 namespace {

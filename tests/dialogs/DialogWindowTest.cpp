@@ -9,8 +9,8 @@
 
 #include "FakeDesktop.h"
 #include "FakeRegistry.h"
-#include "FrmAbout.h"
-#include "FrmConnect.h"
+#include "dialogs/qt/FrmAbout.h"
+#include "dialogs/qt/FrmConnect.h"
 
 namespace horalux {
 namespace {

@@ -2,7 +2,7 @@
 
 #include "FakeDesktop.h"
 #include "FakeRegistry.h"
-#include "FrmAboutLogic.h"
+#include "dialogs/FrmAboutLogic.h"
 
 namespace horalux {
 namespace {

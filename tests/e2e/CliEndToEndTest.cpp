@@ -13,7 +13,7 @@
 
 #include "EndToEndSupport.h"
 #include "LoopbackServer.h"
-#include "TerminalText.h"
+#include "cli/TerminalText.h"
 
 namespace horalux {
 namespace {

@@ -6,12 +6,12 @@
 #include <QTest>
 #include <QTimer>
 
-#include "CurlInternet.h"
 #include "EndToEndSupport.h"
 #include "FakeDesktop.h"
 #include "FakeRegistry.h"
-#include "FrmA1.h"
-#include "FrmConnect.h"
+#include "app/FrmA1.h"
+#include "dialogs/qt/FrmConnect.h"
+#include "platform/CurlInternet.h"
 
 namespace horalux {
 namespace {

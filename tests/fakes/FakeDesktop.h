@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "Desktop.h"
+#include "platform/Desktop.h"
 
 namespace horalux::test {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "Internet.h"
+#include "platform/Internet.h"
 
 namespace horalux::test {
 

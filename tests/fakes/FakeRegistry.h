@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "Registry.h"
+#include "platform/Registry.h"
 
 namespace horalux::test {
 

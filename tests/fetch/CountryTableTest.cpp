@@ -1,5 +1,6 @@
-#include "CountryNames.h"
-#include "CountryTable.h"
+#include "fetch/CountryNames.h"
+#include "fetch/CountryTable.h"
+#include "platform/AsciiCase.h"
 
 #include <gtest/gtest.h>
 
@@ -11,13 +12,6 @@
 
 namespace horalux {
 namespace {
-
-std::string lower(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return out;
-}
 
 // The examples the rest of the program relies on: the lookup one position behind.
 TEST(CountryTableTest, CodesAreReadOnePositionBehindTheNames) {
@@ -57,8 +51,8 @@ TEST(CountryTableTest, WholeTableInvariants) {
     for (int entry = 1; entry < CountryTable::kEntryCount; ++entry) {
         const std::string_view name = CountryTable::entryName(entry);
         ASSERT_FALSE(name.empty()) << entry;
-        EXPECT_LT(previous, lower(name)) << name;
-        previous = lower(name);
+        EXPECT_LT(previous, lowerAscii(name)) << name;
+        previous = lowerAscii(name);
         longest = std::max(longest, name.size());
         for (const char c : name) {
             EXPECT_TRUE(std::isalpha(static_cast<unsigned char>(c)) ||

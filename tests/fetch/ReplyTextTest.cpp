@@ -1,4 +1,4 @@
-#include "ReplyText.h"
+#include "fetch/ReplyText.h"
 
 #include <gtest/gtest.h>
 

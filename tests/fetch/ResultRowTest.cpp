@@ -1,4 +1,4 @@
-#include "ResultRow.h"
+#include "fetch/ResultRow.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,12 @@
-#include "ResultTableWalker.h"
+#include "fetch/ResultTableWalker.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "ReplyText.h"
-#include "ResultRow.h"
+#include "fetch/ReplyText.h"
+#include "fetch/ResultRow.h"
 
 namespace horalux {
 namespace {

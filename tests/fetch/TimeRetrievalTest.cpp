@@ -1,4 +1,4 @@
-#include "TimeRetrieval.h"
+#include "fetch/TimeRetrieval.h"
 
 #include <gtest/gtest.h>
 
@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "CountryTable.h"
-#include "Desktop.h"
 #include "FakeInternet.h"
-#include "ResultRow.h"
+#include "fetch/CountryTable.h"
+#include "fetch/ResultRow.h"
+#include "platform/Desktop.h"
 
 namespace horalux {
 namespace {

@@ -7,9 +7,9 @@
 #include <string>
 #include <string_view>
 
-#include "ReplyText.h"
-#include "ResultRow.h"
-#include "ResultTableWalker.h"
+#include "fetch/ReplyText.h"
+#include "fetch/ResultRow.h"
+#include "fetch/ResultTableWalker.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
-#include "CurlInternet.h"
+#include "platform/CurlInternet.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "LoopbackServer.h"
-#include "TimeRetrieval.h"
+#include "fetch/TimeRetrieval.h"
 
 namespace horalux {
 namespace {

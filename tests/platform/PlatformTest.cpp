@@ -5,10 +5,11 @@
 #include <filesystem>
 #include <fstream>
 
-#include "CurlInternet.h"
-#include "PosixDesktop.h"
-#include "RouteProbe.h"
-#include "ServiceAddress.h"
+#include "fetch/ServiceAddress.h"
+#include "platform/AsciiCase.h"
+#include "platform/CurlInternet.h"
+#include "platform/PosixDesktop.h"
+#include "platform/RouteProbe.h"
 
 namespace horalux {
 namespace {
@@ -101,6 +102,16 @@ namespace horalux {
 namespace {
 
 // The forms HORALUX_SERVER may take, and what is refused.
+// Only the ASCII letters fold, whatever the locale: ISO-8859-1 letters, and the signs that
+// differ from letters by the same bit, stand for themselves.
+TEST(AsciiCaseTest, FoldsAsciiLettersOnly) {
+    EXPECT_TRUE(equalsIgnoringCase("Content-Length", "content-LENGTH"));
+    EXPECT_FALSE(equalsIgnoringCase("Content", "Content-Length"));
+    EXPECT_FALSE(equalsIgnoringCase("\xC9", "\xE9"));
+    EXPECT_FALSE(equalsIgnoringCase("[@", "{`"));
+    EXPECT_EQ(lowerAscii("C\xD4TE D'IVOIRE"), "c\xD4te d'ivoire");
+}
+
 TEST(ServiceAddressTest, ParsesHostAndPort) {
     EXPECT_EQ(parseServiceAddress("example.org"), (ServiceAddress{"example.org", 80}));
     EXPECT_EQ(parseServiceAddress("127.0.0.1:8080"), (ServiceAddress{"127.0.0.1", 8080}));

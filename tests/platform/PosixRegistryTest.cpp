@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "PosixRegistry.h"
+#include "platform/PosixRegistry.h"
 
 namespace horalux {
 namespace {

@@ -1,8 +1,8 @@
 #include "TestSupport.h"
 
-#include "ReplyText.h"
-#include "ResultRow.h"
-#include "ResultTableWalker.h"
+#include "fetch/ReplyText.h"
+#include "fetch/ResultRow.h"
+#include "fetch/ResultTableWalker.h"
 #include "model/Page.h"
 #include "model/Sun.h"
 #include "model/TzdataRelease.h"
