@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <optional>
 #include <sstream>
 #include <unordered_map>
 #include <unordered_set>
@@ -93,12 +94,46 @@ std::string quoted(std::string_view field) {
     return "\"" + safeText(shown, shown.size()) + (field.size() > shown.size() ? "\"..." : "\"");
 }
 
+constexpr std::string_view kEndLineStart = "# end: ";
+constexpr std::string_view kEndLineEnd = " places";
+
+// The count the text's last line states, "# end: N places" ended by LF; none when the text
+// does not end with such a line.
+std::optional<std::size_t> statedCount(std::string_view text) {
+    if (text.empty() || text.back() != '\n') {
+        return std::nullopt;
+    }
+    text.remove_suffix(1);
+    std::string_view line = text.substr(text.rfind('\n') + 1);
+    if (!line.starts_with(kEndLineStart) || !line.ends_with(kEndLineEnd)) {
+        return std::nullopt;
+    }
+    line =
+        line.substr(kEndLineStart.size(), line.size() - kEndLineStart.size() - kEndLineEnd.size());
+    std::size_t count = 0;
+    const auto [ptr, ec] = std::from_chars(line.data(), line.data() + line.size(), count);
+    if (line.empty() || ec != std::errc() || ptr != line.data() + line.size()) {
+        return std::nullopt;
+    }
+    return count;
+}
+
 }  // namespace
 
 CityTableLoad parseCityTable(std::string_view text, std::string_view sourceName,
                              const std::string& zoneDirectory) {
     const std::string directory = zoneDirectory.empty() ? zonarium::zoneDirectory() : zoneDirectory;
     CityTableLoad result;
+    const std::optional<std::size_t> stated = statedCount(text);
+    if (!stated) {
+        result.error = std::string(sourceName) + ": cut short: its last line is not \"" +
+                       std::string(kEndLineStart) + "N" + std::string(kEndLineEnd) + "\"";
+        return result;
+    }
+    if (*stated == 0) {
+        result.error = std::string(sourceName) + ": no places";
+        return result;
+    }
     // Keys point into `text`: each distinct zone is read once, each name copied once.
     std::unordered_map<std::string_view, const TimeZone*> zones;
     std::array<std::unordered_set<std::string_view>, kLastLand + 1> seen;
@@ -161,6 +196,12 @@ CityTableLoad parseCityTable(std::string_view text, std::string_view sourceName,
         }
         place.name = std::string(name);
         result.table.add(land, std::move(place));
+    }
+    if (result.table.size() != *stated) {
+        result.error = std::string(sourceName) + ": holds " + std::to_string(result.table.size()) +
+                       " places, its last line says " + std::to_string(*stated);
+        result.table = CityTable();
+        return result;
     }
     result.table.setTzdataRelease(readTzdataRelease(directory));
     return result;

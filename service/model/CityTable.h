@@ -72,12 +72,15 @@ struct CityTableLoad {
 };
 
 // Parses the text of a places file: ISO-8859-1 bytes, LF lines, '#' comment lines and
-// blank lines ignored, then LAND<TAB>NAME<TAB>LATITUDE<TAB>LONGITUDE<TAB>ZONE.
-// Rejects a malformed line, a code outside 1..236, a coordinate out of range, an empty
-// name, one holding control bytes or one longer than kMaxPlaceNameBytes, a zone the zone
-// database lacks or cannot give, a name repeated within a country. `sourceName` only labels
-// the messages. Zones are read from `zoneDirectory` (default: zoneDirectory()), and the
-// table's tzdata release is that directory's.
+// blank lines ignored, then LAND<TAB>NAME<TAB>LATITUDE<TAB>LONGITUDE<TAB>ZONE, and last the
+// line "# end: N places" with N the number of places, so that a file cut short (at a line
+// end, say, while being written) is told from a whole one.
+// Rejects a text without that last line or whose count differs, one of no place, a malformed
+// line, a code outside 1..236, a coordinate out of range, an empty name, one holding control
+// bytes or one longer than kMaxPlaceNameBytes, a zone the zone database lacks or cannot give,
+// a name repeated within a country. `sourceName` only labels the messages. Zones are read
+// from `zoneDirectory` (default: zoneDirectory()), and the table's tzdata release is that
+// directory's.
 CityTableLoad parseCityTable(std::string_view text, std::string_view sourceName,
                              const std::string& zoneDirectory = {});
 

@@ -229,7 +229,7 @@ TEST(DaemonTest, ReloadSwapsDataUnderLoadAndKeepsItWhenTheNewFails) {
     const auto zones = work / "zoneinfo";
     compileZones(zones, "Zone Test/Place 2:00 - TST", "2099a");
     const auto places = work / "places.tsv";
-    std::ofstream(places) << "76\tTestville\t27.18\t78.01\tTest/Place\n";
+    std::ofstream(places) << "76\tTestville\t27.18\t78.01\tTest/Place\n# end: 1 places\n";
 
     LoggedDaemon daemon({"--data", places.string()}, {"TZDIR=" + zones.string()});
     ASSERT_GT(daemon.port(), 0) << daemon.output();
@@ -273,7 +273,8 @@ TEST(DaemonTest, ReloadSwapsDataUnderLoadAndKeepsItWhenTheNewFails) {
     EXPECT_EQ(failed, 0);
     EXPECT_TRUE(daemon.waitFor("zonariumd: reloaded: tzdata 2099b, 1 places\n"));
 
-    std::ofstream(places, std::ios::app) << "76\tBroken\n";
+    std::ofstream(places) << "76\tTestville\t27.18\t78.01\tTest/Place\n76\tBroken\n"
+                          << "# end: 2 places\n";
     compileZones(zones, "Zone Test/Place 4:00 - TSV", "2099c");
     ::kill(daemon.pid(), SIGHUP);
     EXPECT_TRUE(daemon.waitFor("zonariumd: reload failed, keeping the data in use: " +

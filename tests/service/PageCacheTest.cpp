@@ -186,8 +186,8 @@ TEST(PageCacheTest, WaitersAreBounded) {
 // from the old one are dropped, and the old table is freed once nothing uses it.
 TEST(PageCacheTest, ReplacedTableServesAtOnce) {
     const auto table = [](const char* name) {
-        CityTableLoad load =
-            parseCityTable(std::string("76\t") + name + "\t27.18\t78.01\tAsia/Kolkata\n", "t");
+        CityTableLoad load = parseCityTable(
+            std::string("76\t") + name + "\t27.18\t78.01\tAsia/Kolkata\n# end: 1 places\n", "t");
         EXPECT_TRUE(load) << load.error;
         return std::make_shared<const CityTable>(std::move(load.table));
     };
