@@ -8,6 +8,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -123,7 +124,9 @@ TEST(DaemonTest, FullLogPipeNeitherStallsServingNorStopping) {
 // zonariumd run with `environment` added, on a free loopback port, its output collected.
 class LoggedDaemon {
 public:
-    LoggedDaemon(std::vector<std::string> arguments, std::vector<std::string> environment) {
+    // `whileStarting` is called once the process runs, before it is known to listen.
+    LoggedDaemon(std::vector<std::string> arguments, std::vector<std::string> environment,
+                 const std::function<void(LoggedDaemon&)>& whileStarting = {}) {
         int out[2];
         if (::pipe2(out, O_CLOEXEC) != 0) {
             return;
@@ -161,6 +164,9 @@ public:
             }
             ::close(in);
         });
+        if (whileStarting && m_pid > 0) {
+            whileStarting(*this);
+        }
         if (waitFor("listening on 127.0.0.1:")) {
             const std::lock_guard lock(m_mutex);
             m_port = std::atoi(m_output.c_str() + m_output.find("listening on 127.0.0.1:") + 23);
@@ -172,6 +178,24 @@ public:
             ::waitpid(m_pid, nullptr, 0);
         }
         m_reader.join();
+    }
+    // Sends SIGTERM; true when the process then ended with status 0 within `bound`, else it
+    // is killed.
+    bool stopsWithin(std::chrono::milliseconds bound) {
+        const int process = static_cast<int>(::syscall(SYS_pidfd_open, m_pid, 0));
+        if (process < 0 || ::kill(m_pid, SIGTERM) != 0) {
+            return false;
+        }
+        pollfd ended{process, POLLIN, 0};
+        const bool inTime = ::poll(&ended, 1, static_cast<int>(bound.count())) == 1;
+        ::close(process);
+        if (!inTime) {
+            ::kill(m_pid, SIGKILL);
+        }
+        int status = 0;
+        ::waitpid(m_pid, &status, 0);
+        m_pid = -1;
+        return inTime && WIFEXITED(status) && WEXITSTATUS(status) == 0;
     }
     // True once the output holds `text`, false after ten seconds without.
     bool waitFor(const std::string& text) {
@@ -283,6 +307,36 @@ TEST(DaemonTest, ReloadSwapsDataUnderLoadAndKeepsItWhenTheNewFails) {
     EXPECT_NE(page().find(" TSU</TD><TD>UTC+03:00</TD>"), std::string::npos) << page();
     EXPECT_NE(page().find("tzdata 2099b"), std::string::npos);
     std::filesystem::remove_all(work);
+}
+
+// SIGHUP while the process starts (its signals held, the places still loading) neither ends
+// it nor is lost: once it listens it reloads and serves.
+TEST(DaemonTest, SighupDuringStartUpIsActedOnOnceListening) {
+    // Set in /proc/PID/status's SigBlk once SIGHUP is held.
+    const auto holdsSighup = [](pid_t pid) {
+        std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+        for (std::string line; std::getline(status, line);) {
+            if (line.rfind("SigBlk:", 0) == 0) {
+                return (std::stoull(line.substr(7), nullptr, 16) & (1ULL << (SIGHUP - 1))) != 0;
+            }
+        }
+        return false;
+    };
+    bool sentBeforeListening = false;
+    LoggedDaemon daemon({"--data", ZONARIUM_TEST_PLACES}, {}, [&](LoggedDaemon& starting) {
+        ASSERT_TRUE(eventually([&] { return holdsSighup(starting.pid()); }))
+            << "SIGHUP is not held while starting";
+        sentBeforeListening = starting.output().find("listening on") == std::string::npos;
+        ::kill(starting.pid(), SIGHUP);
+    });
+    ASSERT_GT(daemon.port(), 0) << daemon.output();
+    EXPECT_TRUE(sentBeforeListening);
+    EXPECT_TRUE(daemon.waitFor("zonariumd: reloaded: tzdata ")) << daemon.output();
+    httplib::Client client("127.0.0.1", daemon.port());
+    const auto health = client.Get("/healthz");
+    ASSERT_TRUE(health);
+    EXPECT_EQ(health->status, 200);
+    EXPECT_TRUE(daemon.stopsWithin(std::chrono::seconds{7})) << daemon.output();
 }
 
 }  // namespace
