@@ -1,15 +1,10 @@
 #include "model/CityTable.h"
 
+#include "model/RegularFile.h"
 #include "model/SafeText.h"
 #include "model/TimeZone.h"
 #include "model/TzdataRelease.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <optional>
@@ -209,47 +204,24 @@ CityTableLoad parseCityTable(std::string_view text, std::string_view sourceName,
 
 CityTableLoad loadCityTable(const std::string& path, std::size_t maxBytes,
                             const std::string& zoneDirectory) {
-    CityTableLoad result;
-    const int file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (file < 0) {
-        result.error = path + ": cannot open the places file";
-        return result;
-    }
-    // A regular file is read by its size; a pipe or device until its end, both no further
-    // than one byte past `maxBytes`.
-    std::string content;
-    struct stat status {};
-    if (::fstat(file, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0) {
-        content.reserve(std::min(static_cast<std::size_t>(status.st_size), maxBytes) + 1);
-    }
-    std::size_t filled = 0;
-    bool failed = false;
-    while (filled <= maxBytes) {
-        if (filled == content.size()) {
-            content.resize(std::min(std::max(content.capacity(), filled + 65536), maxBytes + 1));
+    FileRead file = readRegularFile(path, maxBytes);
+    if (!file) {
+        CityTableLoad result;
+        switch (file.error) {
+            case FileError::CannotOpen:
+                result.error = path + ": cannot open the places file";
+                break;
+            case FileError::TooLarge:
+                result.error =
+                    path + ": places file larger than " + std::to_string(maxBytes >> 20) + " MiB";
+                break;
+            default:
+                result.error = path + ": " + std::string(to_string(file.error));
+                break;
         }
-        const ssize_t got = ::read(file, content.data() + filled, content.size() - filled);
-        if (got > 0) {
-            filled += static_cast<std::size_t>(got);
-        } else if (got < 0 && errno == EINTR) {
-            continue;
-        } else {
-            failed = got < 0;
-            break;
-        }
-    }
-    ::close(file);
-    if (failed) {
-        result.error = path + ": read error";
         return result;
     }
-    if (filled > maxBytes) {
-        result.error =
-            path + ": places file larger than " + std::to_string(maxBytes >> 20) + " MiB";
-        return result;
-    }
-    content.resize(filled);
-    return parseCityTable(content, path, zoneDirectory);
+    return parseCityTable(file.bytes, path, zoneDirectory);
 }
 
 }  // namespace zonarium

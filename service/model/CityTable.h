@@ -87,9 +87,9 @@ CityTableLoad parseCityTable(std::string_view text, std::string_view sourceName,
 // Largest places file read.
 inline constexpr std::size_t kMaxPlacesFileBytes = std::size_t{256} << 20;
 
-// Reads and parses the file at `path`, a regular file or not (a pipe, say); a missing or
-// unreadable file is an error, and so is one larger than `maxBytes`. Zones as
-// parseCityTable's.
+// Reads and parses the file at `path`. Only a regular file is read, opened without blocking
+// (a FIFO or device in its place is refused at once), and one larger than `maxBytes` is
+// refused before reading. Zones as parseCityTable's.
 CityTableLoad loadCityTable(const std::string& path, std::size_t maxBytes = kMaxPlacesFileBytes,
                             const std::string& zoneDirectory = {});
 

@@ -1,14 +1,10 @@
 #include "model/TimeZone.h"
 
+#include "model/RegularFile.h"
 #include "model/TzdataRelease.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -417,40 +413,23 @@ std::shared_ptr<const TimeZone> loadTimeZone(const std::string& directory, std::
         }
         at = slash + 1;
     }
-    const std::string path = directory + "/" + std::string(name);
-    const int file = wellFormed ? ::open(path.c_str(), O_RDONLY | O_CLOEXEC) : -1;
-    if (file < 0) {
+    if (!wellFormed) {
         error = "unknown time zone";
         return nullptr;
     }
-    std::string bytes;
-    struct stat status {};
-    bool failed = ::fstat(file, &status) != 0 || !S_ISREG(status.st_mode) ||
-                  static_cast<std::size_t>(status.st_size) > kMaxZoneFileBytes;
-    if (!failed) {
-        bytes.resize(static_cast<std::size_t>(status.st_size) + 1);
-        std::size_t filled = 0;
-        for (;;) {
-            const ssize_t got = ::read(file, bytes.data() + filled, bytes.size() - filled);
-            if (got > 0 && filled + static_cast<std::size_t>(got) < bytes.size()) {
-                filled += static_cast<std::size_t>(got);
-            } else if (got < 0 && errno == EINTR) {
-                continue;
-            } else {
-                // The file grew past its size, or could not be read.
-                failed = got != 0;
-                break;
-            }
-        }
-        bytes.resize(filled);
-    }
-    ::close(file);
-    if (failed) {
-        error = "time zone file unreadable or too large";
-        return nullptr;
+    const FileRead file = readRegularFile(directory + "/" + std::string(name), kMaxZoneFileBytes);
+    switch (file.error) {
+        case FileError::None:
+            break;
+        case FileError::CannotOpen:
+            error = "unknown time zone";
+            return nullptr;
+        default:
+            error = "time zone file " + std::string(to_string(file.error));
+            return nullptr;
     }
     try {
-        return std::make_shared<const TimeZone>(std::string(name), bytes);
+        return std::make_shared<const TimeZone>(std::string(name), file.bytes);
     } catch (const std::exception& fault) {
         error = std::string("time zone file malformed: ") + fault.what();
         return nullptr;

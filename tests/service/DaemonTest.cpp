@@ -309,6 +309,80 @@ TEST(DaemonTest, ReloadSwapsDataUnderLoadAndKeepsItWhenTheNewFails) {
     std::filesystem::remove_all(work);
 }
 
+// A places file emptied, cut short at a line end, or given no place, and a places file, zone
+// file or tzdata.zi turned into a FIFO whose writer stays open: each reload is refused or
+// done at once and the data in use keeps serving; SIGTERM then ends the process within its
+// drain time although the places file is a FIFO again.
+TEST(DaemonTest, ReloadRefusesShortFilesAndFifosAndNeverHoldsUpStopping) {
+    namespace fs = std::filesystem;
+    const auto work = fs::temp_directory_path() / ("zonarium-fifo-" + std::to_string(::getpid()));
+    fs::remove_all(work);
+    const auto zones = work / "zoneinfo";
+    compileZones(zones, "Zone Test/Place 2:00 - TST", "2099a");
+    const auto places = work / "places.tsv";
+    const std::string rows =
+        "76\tTestville\t27.18\t78.01\tTest/Place\n"
+        "224\tTesttown\t40.71\t-74.01\tTest/Place\n";
+    std::ofstream(places) << rows << "# end: 2 places\n";
+    LoggedDaemon daemon({"--data", places.string()}, {"TZDIR=" + zones.string()});
+    ASSERT_GT(daemon.port(), 0) << daemon.output();
+    const auto serves = [&daemon] {
+        httplib::Client client("127.0.0.1", daemon.port());
+        const auto india = client.Get("/cgi-bin/wt.cgi?land=76");
+        const auto usa = client.Get("/cgi-bin/wt.cgi?land=224");
+        const auto health = client.Get("/healthz");
+        return india && usa && health && health->status == 200 &&
+               india->body.find("Testville") != std::string::npos &&
+               usa->body.find("Testtown") != std::string::npos;
+    };
+    const std::string failed = "zonariumd: reload failed, keeping the data in use: ";
+    const struct {
+        std::string text;
+        std::string message;
+    } shortFiles[] = {
+        {"", places.string() + ": cut short"},
+        {rows.substr(0, rows.find('\n') + 1), places.string() + ": cut short"},
+        {"# end: 0 places\n", places.string() + ": no places"},
+    };
+    int reloads = 0;
+    for (const auto& file : shortFiles) {
+        std::ofstream(places, std::ios::trunc) << file.text;
+        ::kill(daemon.pid(), SIGHUP);
+        EXPECT_TRUE(daemon.waitFor(failed + file.message)) << daemon.output();
+        EXPECT_TRUE(serves()) << file.message;
+        ++reloads;
+    }
+
+    // Each FIFO has a writer that never writes: a reader that waited for its end would wait
+    // for ever.
+    const auto toFifo = [](const fs::path& path) {
+        fs::remove(path);
+        EXPECT_EQ(::mkfifo(path.c_str(), 0600), 0) << path;
+        return ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    };
+    std::ofstream(places, std::ios::trunc) << rows << "# end: 2 places\n";
+    const int release = toFifo(zones / "tzdata.zi");
+    ::kill(daemon.pid(), SIGHUP);
+    EXPECT_TRUE(daemon.waitFor("zonariumd: reloaded: tzdata unknown, 2 places")) << daemon.output();
+    const int zone = toFifo(zones / "Test" / "Place");
+    ::kill(daemon.pid(), SIGHUP);
+    EXPECT_TRUE(daemon.waitFor(failed + places.string() +
+                               ":1: \"Test/Place\": time zone file not a regular file"))
+        << daemon.output();
+    EXPECT_TRUE(serves());
+    const int data = toFifo(places);
+    ::kill(daemon.pid(), SIGHUP);
+    EXPECT_TRUE(daemon.waitFor(failed + places.string() + ": not a regular file"))
+        << daemon.output();
+    EXPECT_TRUE(serves());
+    ::kill(daemon.pid(), SIGHUP);
+    EXPECT_TRUE(daemon.stopsWithin(std::chrono::seconds{7})) << daemon.output();
+    for (const int writer : {release, zone, data}) {
+        ::close(writer);
+    }
+    fs::remove_all(work);
+}
+
 // SIGHUP while the process starts (its signals held, the places still loading) neither ends
 // it nor is lost: once it listens it reloads and serves.
 TEST(DaemonTest, SighupDuringStartUpIsActedOnOnceListening) {
