@@ -386,19 +386,25 @@ TEST(DaemonTest, ReloadRefusesShortFilesAndFifosAndNeverHoldsUpStopping) {
 // SIGHUP while the process starts (its signals held, the places still loading) neither ends
 // it nor is lost: once it listens it reloads and serves.
 TEST(DaemonTest, SighupDuringStartUpIsActedOnOnceListening) {
-    // Set in /proc/PID/status's SigBlk once SIGHUP is held.
-    const auto holdsSighup = [](pid_t pid) {
+    // True while SIGHUP is held (/proc/PID/status's SigBlk) and no handler for it is set yet
+    // (SigCgt): the process has begun and cannot act on the signal yet.
+    const auto holdsSighupUnhandled = [](pid_t pid) {
         std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+        const auto bit = 1ULL << (SIGHUP - 1);
+        bool held = false;
+        bool caught = false;
         for (std::string line; std::getline(status, line);) {
             if (line.rfind("SigBlk:", 0) == 0) {
-                return (std::stoull(line.substr(7), nullptr, 16) & (1ULL << (SIGHUP - 1))) != 0;
+                held = (std::stoull(line.substr(7), nullptr, 16) & bit) != 0;
+            } else if (line.rfind("SigCgt:", 0) == 0) {
+                caught = (std::stoull(line.substr(7), nullptr, 16) & bit) != 0;
             }
         }
-        return false;
+        return held && !caught;
     };
     bool sentBeforeListening = false;
     LoggedDaemon daemon({"--data", ZONARIUM_TEST_PLACES}, {}, [&](LoggedDaemon& starting) {
-        ASSERT_TRUE(eventually([&] { return holdsSighup(starting.pid()); }))
+        ASSERT_TRUE(eventually([&] { return holdsSighupUnhandled(starting.pid()); }))
             << "SIGHUP is not held while starting";
         sentBeforeListening = starting.output().find("listening on") == std::string::npos;
         ::kill(starting.pid(), SIGHUP);
