@@ -177,11 +177,12 @@ CityTableLoad parseCityTable(std::string_view text, std::string_view sourceName,
         }
         auto [zone, isNew] = zones.try_emplace(fields[4], nullptr);
         if (isNew) {
-            std::string why;
+            ZoneError why = ZoneError::None;
             auto read = loadTimeZone(directory, fields[4], why);
             if (!read) {
-                return fail(why.rfind("unknown", 0) == 0 ? why + " " + quoted(fields[4])
-                                                         : quoted(fields[4]) + ": " + why);
+                const std::string because(to_string(why));
+                return fail(why == ZoneError::UnknownZone ? because + " " + quoted(fields[4])
+                                                          : quoted(fields[4]) + ": " + because);
             }
             zone->second = result.table.keep(std::move(read));
         }
