@@ -42,6 +42,17 @@ sigset_t handledSignals() {
     return signals;
 }
 
+// The settings of a command line without options.
+zonarium::DaemonArguments defaults() {
+    zonarium::DaemonArguments arguments;
+    arguments.threads = zonarium::ServerOptions{}.threads;
+    arguments.renderThreads = zonarium::ServerOptions{}.renderThreads;
+    arguments.maxConnections = static_cast<int>(zonarium::ServerOptions{}.maxConnections);
+    arguments.dataFile =
+        zonarium::defaultPlacesFile(ZONARIUM_RELATIVE_PLACES_FILE, ZONARIUM_DEFAULT_PLACES_FILE);
+    return arguments;
+}
+
 // Connections and the page cache's memory files need descriptors: takes as many as the hard
 // limit allows.
 void raiseFileLimit() {
@@ -175,13 +186,7 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     signal(SIGPIPE, SIG_IGN);
 
-    zonarium::DaemonArguments defaults;
-    defaults.threads = zonarium::ServerOptions{}.threads;
-    defaults.renderThreads = zonarium::ServerOptions{}.renderThreads;
-    defaults.maxConnections = static_cast<int>(zonarium::ServerOptions{}.maxConnections);
-    defaults.dataFile =
-        zonarium::defaultPlacesFile(ZONARIUM_RELATIVE_PLACES_FILE, ZONARIUM_DEFAULT_PLACES_FILE);
-    const auto parse = zonarium::parseDaemonArguments({argv + 1, argv + argc}, defaults);
+    const auto parse = zonarium::parseDaemonArguments({argv + 1, argv + argc}, defaults());
     const zonarium::DaemonArguments& arguments = parse.arguments;
     if (!parse.error.empty()) {
         std::fprintf(stderr, "zonariumd: %s\n%s", parse.error.c_str(),
