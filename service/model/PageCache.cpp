@@ -82,7 +82,11 @@ PageCache::PageCache(const CityTable& table, int threads, PageRenderer renderer)
 PageCache::PageCache(std::shared_ptr<const CityTable> table, int threads, PageRenderer renderer)
     : m_table(std::move(table)),
       m_renderer(std::move(renderer)),
-      m_pool(static_cast<std::size_t>(std::max(1, threads))) {}
+      m_pool(static_cast<std::size_t>(std::max(1, threads))) {
+    for (auto& timer : m_aheadTimers) {
+        timer = std::make_unique<boost::asio::steady_timer>(m_pool.get_executor());
+    }
+}
 
 PageCache::~PageCache() {
     stop();
@@ -133,13 +137,14 @@ void PageCache::parts(int land, Instant now, PageReady ready) {
     const Instant minute = date::floor<std::chrono::minutes>(now);
     Slot& slot = m_slots.at(static_cast<std::size_t>(land));
     std::unique_lock lock(slot.mutex);
+    slot.askedAt = now;
+    slot.askedSteady = std::chrono::steady_clock::now();
     if (slot.next && slot.nextMinute == minute) {
-        // The minute has turned and its parts are made: the next minute's are made now.
+        // The minute has turned and its parts are made: the next minute's are made ahead later
+        // in this one.
         slot.parts = std::move(slot.next);
         slot.minute = minute;
-        if (!slot.rendering) {
-            slot.rendering = startRender(land, minute + std::chrono::minutes{1}, true);
-        }
+        scheduleAhead(land, slot, minute + std::chrono::minutes{1}, now);
     }
     // A caller who read the clock just before the turn, while another already has the new
     // minute's parts in place, is served those: they are at most a minute ahead of it.
@@ -155,6 +160,10 @@ void PageCache::parts(int land, Instant now, PageReady ready) {
         return;
     }
     slot.waiters.push_back(PageWaiter{minute, m_generation, std::move(ready)});
+    if (slot.aheadDue && slot.aheadMinute == minute) {
+        // A caller needs them now: they are made for it, not ahead.
+        slot.aheadDue = false;
+    }
     if (!slot.rendering) {
         slot.rendering = startRender(land, minute, false);
         if (!slot.rendering) {
@@ -173,6 +182,54 @@ bool PageCache::startRender(int land, Instant minute, bool ahead) noexcept {
         return true;
     } catch (...) {
         return false;
+    }
+}
+
+Instant PageCache::aheadRenderTime(int land, Instant minute) {
+    // Milliseconds into the minute before, from 5 s on, a 236th of 50 s apart.
+    const auto spread = std::chrono::milliseconds{5000 + 50000 * (land - kFirstLand) /
+                                                             (kLastLand - kFirstLand + 1)};
+    return date::floor<std::chrono::seconds>(minute - std::chrono::minutes{1} + spread);
+}
+
+void PageCache::scheduleAhead(int land, Slot& slot, Instant minute, Instant now) noexcept {
+    if ((slot.next && slot.nextMinute == minute) || (slot.parts && slot.minute == minute)) {
+        return;
+    }
+    const Instant due = aheadRenderTime(land, minute);
+    if (due <= now) {
+        slot.aheadDue = false;
+        if (!slot.rendering) {
+            slot.rendering = startRender(land, minute, true);
+        }
+        return;
+    }
+    try {
+        auto& timer = *m_aheadTimers[static_cast<std::size_t>(land)];
+        timer.expires_after(due - now);
+        timer.async_wait([this, land, minute](const boost::system::error_code& ec) {
+            if (!ec) {
+                renderAheadWhenDue(land, minute);
+            }
+        });
+        slot.aheadDue = true;
+        slot.aheadMinute = minute;
+    } catch (...) {
+        // Made when the first caller of the minute asks for them.
+    }
+}
+
+void PageCache::renderAheadWhenDue(int land, Instant minute) noexcept {
+    Slot& slot = m_slots[static_cast<std::size_t>(land)];
+    const std::lock_guard lock(slot.mutex);
+    if (!slot.aheadDue || slot.aheadMinute != minute) {
+        return;
+    }
+    slot.aheadDue = false;
+    const bool made =
+        (slot.next && slot.nextMinute == minute) || (slot.parts && slot.minute == minute);
+    if (!made && !slot.rendering) {
+        slot.rendering = startRender(land, minute, true);
     }
 }
 
@@ -277,10 +334,14 @@ void PageCache::render(int land, Instant minute, bool ahead) noexcept {
             if (!slot.rendering) {
                 stranded.swap(slot.waiters);
             }
-        } else if (current && !(slot.next && slot.nextMinute == following)) {
-            slot.rendering = startRender(land, following, true);
         } else {
             slot.rendering = false;
+            if (current) {
+                const Instant now =
+                    slot.askedAt + std::chrono::duration_cast<std::chrono::seconds>(
+                                       std::chrono::steady_clock::now() - slot.askedSteady);
+                scheduleAhead(land, slot, following, now);
+            }
         }
     }
     answer(stranded, 0, minute, nullptr);

@@ -5,6 +5,7 @@
 #include "model/LocalTime.h"
 #include "model/Page.h"
 
+#include <boost/asio/steady_timer.hpp>
 #include <boost/asio/thread_pool.hpp>
 
 #include <array>
@@ -62,8 +63,9 @@ struct PageWaiter {
 // Each country's page parts, rendered once per minute of the clock that asks while that clock
 // runs forward (again after a failed render or once the clock is set back), on render threads
 // of its own so that no connection waits for another's page. A country asked for in one
-// minute has its page of the next minute made ahead, so that callers at the turn find it
-// made; a caller still a minute behind the turn is served the new minute's parts. Renders
+// minute has its page of the next minute made ahead, inside the minute and away from its turn
+// (aheadRenderTime), so that callers at the turn find it made and the turn itself has no
+// render to make; a caller still a minute behind the turn is served the new minute's parts. Renders
 // from a table that replace() swaps whole: renders begun before a swap answer their callers
 // from the table they began with, and pages made before it are dropped. Thread-safe.
 class PageCache {
@@ -103,6 +105,11 @@ public:
     // Ends rendering: waits for renders under way, drops callers still waiting and answers
     // none after. Idempotent; the destructor calls it.
     void stop();
+    // When the parts of `minute` are made ahead for country `land`: in the minute before it,
+    // from 5 to 55 seconds in, spread over the countries by their codes, so that no instant
+    // (the turn least of all) has every country's render.
+    static Instant aheadRenderTime(int land, Instant minute);
+
     // Has `observer` told how long each page made took; call before the first parts().
     using RenderObserver = std::function<void(std::chrono::nanoseconds)>;
     void observeRenders(RenderObserver observer);
@@ -121,6 +128,13 @@ private:
         Instant nextMinute;
         // A render of this country is queued or under way; at most one is.
         bool rendering = false;
+        // A render ahead of `aheadMinute` waits for its time on the country's timer.
+        bool aheadDue = false;
+        Instant aheadMinute;
+        // The instant the last caller asked at, and the steady clock's time then: with the
+        // time gone by since, the caller's clock now.
+        Instant askedAt;
+        std::chrono::steady_clock::time_point askedSteady;
         // Callers and the minute each waits for, in arrival order.
         std::vector<PageWaiter> waiters;
         // The country's page parts and the table they belong to; used by the one render
@@ -135,6 +149,11 @@ private:
     // Renders on a render thread and answers the callers of `minute`; never throws, since
     // an exception there would end the process.
     void render(int land, Instant minute, bool ahead) noexcept;
+    // Has the parts of `minute` made ahead at aheadRenderTime(), at once when that is not
+    // after `now`; nothing when they are made. The slot is locked.
+    void scheduleAhead(int land, Slot& slot, Instant minute, Instant now) noexcept;
+    // Starts the render ahead of `minute` scheduled for `land`, unless made or overtaken.
+    void renderAheadWhenDue(int land, Instant minute) noexcept;
 
     // Guards m_table.
     mutable std::mutex m_tableMutex;
@@ -148,8 +167,11 @@ private:
     RenderObserver m_observer;
     // One slot per country code, index 0 unused.
     std::array<Slot, kLastLand + 1> m_slots;
-    // Render threads; last, so that they end before the slots go.
+    // Render threads; after the slots, so that they end before the slots go.
     boost::asio::thread_pool m_pool;
+    // Each country's timer of its render ahead, on the render threads; guarded by the slot's
+    // mutex. Last, so that they go before the threads' context.
+    std::array<std::unique_ptr<boost::asio::steady_timer>, kLastLand + 1> m_aheadTimers;
 };
 
 }  // namespace zonarium
