@@ -23,9 +23,9 @@ constexpr const char* kHelp =
     "  --render-threads N  threads making pages, apart from those serving (default 2)\n"
     "  --max-connections N open connections at most (default 4096, and the descriptor\n"
     "                      limit); beyond it the one waiting longest is closed\n"
-    "  --data FILE         places file, a regular file (default: " ZONARIUM_RELATIVE_PLACES_FILE
-    " beside\n"
-    "                      the program, else " ZONARIUM_DEFAULT_PLACES_FILE
+    "  --data FILE         places file (default: " ZONARIUM_RELATIVE_PLACES_FILE
+    " beside the program,\n"
+    "                      else " ZONARIUM_DEFAULT_PLACES_FILE
     ")\n"
     "  --metrics-listen ADDR:PORT\n"
     "                      serve metrics in the Prometheus text format at GET /metrics\n"
