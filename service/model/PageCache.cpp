@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <optional>
 
 namespace zonarium {
 
@@ -83,8 +84,10 @@ PageCache::PageCache(std::shared_ptr<const CityTable> table, int threads, PageRe
     : m_table(std::move(table)),
       m_renderer(std::move(renderer)),
       m_pool(static_cast<std::size_t>(std::max(1, threads))) {
-    for (auto& timer : m_aheadTimers) {
-        timer = std::make_unique<boost::asio::steady_timer>(m_pool.get_executor());
+    for (int land = 0; land <= kLastLand; ++land) {
+        m_slots[static_cast<std::size_t>(land)].schedule = Schedule(land);
+        m_aheadTimers[static_cast<std::size_t>(land)] =
+            std::make_unique<boost::asio::steady_timer>(m_pool.get_executor());
     }
 }
 
@@ -112,9 +115,8 @@ void PageCache::replace(std::shared_ptr<const CityTable> table) {
         std::shared_ptr<const CityTable> pageTable;
         const std::lock_guard lock(slot.mutex);
         // Released once the lock is: a page's memory file closes outside it.
-        parts.swap(slot.parts);
-        next.swap(slot.next);
-        if (!slot.rendering) {
+        slot.schedule.drop(parts, next);
+        if (!slot.schedule.rendering()) {
             page.swap(slot.page);
             pageTable.swap(slot.pageTable);
         }
@@ -139,17 +141,10 @@ void PageCache::parts(int land, Instant now, PageReady ready) {
     std::unique_lock lock(slot.mutex);
     slot.askedAt = now;
     slot.askedSteady = std::chrono::steady_clock::now();
-    if (slot.next && slot.nextMinute == minute) {
-        // The minute has turned and its parts are made: the next minute's are made ahead later
-        // in this one.
-        slot.parts = std::move(slot.next);
-        slot.minute = minute;
-        scheduleAhead(land, slot, minute + std::chrono::minutes{1}, now);
-    }
-    // A caller who read the clock just before the turn, while another already has the new
-    // minute's parts in place, is served those: they are at most a minute ahead of it.
-    if (slot.parts && (slot.minute == minute || slot.minute == minute + std::chrono::minutes{1})) {
-        auto made = slot.parts;
+    Schedule::Step step;
+    auto made = slot.schedule.ask(minute, now, step);
+    take(land, slot, step, now);
+    if (made) {
         lock.unlock();
         ready(std::move(made));
         return;
@@ -160,19 +155,12 @@ void PageCache::parts(int land, Instant now, PageReady ready) {
         return;
     }
     slot.waiters.push_back(PageWaiter{minute, m_generation, std::move(ready)});
-    if (slot.aheadDue && slot.aheadMinute == minute) {
-        // A caller needs them now: they are made for it, not ahead.
-        slot.aheadDue = false;
-    }
-    if (!slot.rendering) {
-        slot.rendering = startRender(land, minute, false);
-        if (!slot.rendering) {
-            // No render will come: the callers are told now rather than kept waiting.
-            std::vector<PageWaiter> stranded;
-            stranded.swap(slot.waiters);
-            lock.unlock();
-            answer(stranded, 0, minute, nullptr);
-        }
+    if (!take(land, slot, slot.schedule.wait(minute), now)) {
+        // No render will come: the callers are told now rather than kept waiting.
+        std::vector<PageWaiter> stranded;
+        stranded.swap(slot.waiters);
+        lock.unlock();
+        answer(stranded, 0, minute, nullptr);
     }
 }
 
@@ -185,52 +173,40 @@ bool PageCache::startRender(int land, Instant minute, bool ahead) noexcept {
     }
 }
 
-Instant PageCache::aheadRenderTime(int land, Instant minute) {
-    // Milliseconds into the minute before, from 5 s on, a 236th of 50 s apart.
-    const auto spread = std::chrono::milliseconds{5000 + 50000 * (land - kFirstLand) /
-                                                             (kLastLand - kFirstLand + 1)};
-    return date::floor<std::chrono::seconds>(minute - std::chrono::minutes{1} + spread);
-}
-
-void PageCache::scheduleAhead(int land, Slot& slot, Instant minute, Instant now) noexcept {
-    if ((slot.next && slot.nextMinute == minute) || (slot.parts && slot.minute == minute)) {
-        return;
-    }
-    const Instant due = aheadRenderTime(land, minute);
-    if (due <= now) {
-        slot.aheadDue = false;
-        if (!slot.rendering) {
-            slot.rendering = startRender(land, minute, true);
-        }
-        return;
-    }
-    try {
-        auto& timer = *m_aheadTimers[static_cast<std::size_t>(land)];
-        timer.expires_after(due - now);
-        timer.async_wait([this, land, minute](const boost::system::error_code& ec) {
-            if (!ec) {
-                renderAheadWhenDue(land, minute);
+bool PageCache::take(int land, Slot& slot, const Schedule::Step& step, Instant now) noexcept {
+    switch (step.kind) {
+        case Schedule::Step::Kind::None:
+            break;
+        case Schedule::Step::Kind::Render:
+            if (!startRender(land, step.minute, step.ahead)) {
+                slot.schedule.notStarted();
+                return false;
             }
-        });
-        slot.aheadDue = true;
-        slot.aheadMinute = minute;
-    } catch (...) {
-        // Made when the first caller of the minute asks for them.
+            break;
+        case Schedule::Step::Kind::Arm:
+            try {
+                auto& timer = *m_aheadTimers[static_cast<std::size_t>(land)];
+                timer.expires_after(step.at - now);
+                timer.async_wait(
+                    [this, land, minute = step.minute](const boost::system::error_code& ec) {
+                        if (ec) {
+                            return;
+                        }
+                        Slot& rung = m_slots[static_cast<std::size_t>(land)];
+                        const std::lock_guard lock(rung.mutex);
+                        take(land, rung, rung.schedule.due(minute), callersNow(rung));
+                    });
+            } catch (...) {
+                // Made when the first caller of the minute asks for them.
+            }
+            break;
     }
+    return true;
 }
 
-void PageCache::renderAheadWhenDue(int land, Instant minute) noexcept {
-    Slot& slot = m_slots[static_cast<std::size_t>(land)];
-    const std::lock_guard lock(slot.mutex);
-    if (!slot.aheadDue || slot.aheadMinute != minute) {
-        return;
-    }
-    slot.aheadDue = false;
-    const bool made =
-        (slot.next && slot.nextMinute == minute) || (slot.parts && slot.minute == minute);
-    if (!made && !slot.rendering) {
-        slot.rendering = startRender(land, minute, true);
-    }
+Instant PageCache::callersNow(const Slot& slot) {
+    return slot.askedAt + std::chrono::duration_cast<std::chrono::seconds>(
+                              std::chrono::steady_clock::now() - slot.askedSteady);
 }
 
 void PageCache::observeRenders(RenderObserver observer) {
@@ -292,19 +268,9 @@ void PageCache::render(int land, Instant minute, bool ahead) noexcept {
             answeredFrom = 0;
         }
         const bool asked = others != taken.end();
-        // Parts of the minute before those in place are only answered: a caller who read
-        // the clock just before the turn must not take the new minute's parts away.
-        const bool behind = slot.parts && slot.minute == minute + std::chrono::minutes{1};
         // Made from a table replaced meanwhile: answered, never kept.
         const bool replaced = generation != m_generation;
-        current = made && (!ahead || asked) && !behind && !replaced;
-        if (current) {
-            slot.parts = made;
-            slot.minute = minute;
-        } else if (made && ahead && !behind && !replaced) {
-            slot.next = made;
-            slot.nextMinute = minute;
-        }
+        current = slot.schedule.rendered(minute, ahead, asked, replaced, made);
     }
     answer(taken, answeredFrom, minute, made);
 
@@ -326,22 +292,15 @@ void PageCache::render(int land, Instant minute, bool ahead) noexcept {
             replacedPage.swap(slot.page);
             replacedTable.swap(slot.pageTable);
         }
-        const Instant following = minute + std::chrono::minutes{1};
+        // Callers for another minute who came meanwhile are served next, the first of them to
+        // come first; else the next minute's parts are made ahead in their time.
+        std::optional<Instant> waiting;
         if (!slot.waiters.empty()) {
-            // Callers for another minute came meanwhile: the first of them to come is served
-            // next, and the others once it is done.
-            slot.rendering = startRender(land, slot.waiters.front().minute, false);
-            if (!slot.rendering) {
-                stranded.swap(slot.waiters);
-            }
-        } else {
-            slot.rendering = false;
-            if (current) {
-                const Instant now =
-                    slot.askedAt + std::chrono::duration_cast<std::chrono::seconds>(
-                                       std::chrono::steady_clock::now() - slot.askedSteady);
-                scheduleAhead(land, slot, following, now);
-            }
+            waiting = slot.waiters.front().minute;
+        }
+        const Instant now = callersNow(slot);
+        if (!take(land, slot, slot.schedule.ended(waiting, current, minute, now), now) && waiting) {
+            stranded.swap(slot.waiters);
         }
     }
     answer(stranded, 0, minute, nullptr);

@@ -2,6 +2,7 @@
 
 #include "model/CityTable.h"
 #include "model/CountryPage.h"
+#include "model/CountrySchedule.h"
 #include "model/LocalTime.h"
 #include "model/Page.h"
 
@@ -105,38 +106,25 @@ public:
     // Ends rendering: waits for renders under way, drops callers still waiting and answers
     // none after. Idempotent; the destructor calls it.
     void stop();
-    // When the parts of `minute` are made ahead for country `land`: in the minute before it,
-    // from 5 to 55 seconds in, spread over the countries by their codes, so that no instant
-    // (the turn least of all) has every country's render.
-    static Instant aheadRenderTime(int land, Instant minute);
-
     // Has `observer` told how long each page made took; call before the first parts().
     using RenderObserver = std::function<void(std::chrono::nanoseconds)>;
     void observeRenders(RenderObserver observer);
 
 private:
-    // One country's last rendered parts, the render under way and who waits for it.
+    using Schedule = CountrySchedule<std::shared_ptr<const CachedPage>>;
+
+    // One country's schedule of parts, who waits for them, and what its renders use.
     struct Slot {
         // Guards every member but `page`.
         std::mutex mutex;
-        // Null before the first render.
-        std::shared_ptr<const CachedPage> parts;
-        // Start of the minute `parts` was rendered for.
-        Instant minute;
-        // Parts made ahead for a later minute, `nextMinute`; null when none are.
-        std::shared_ptr<const CachedPage> next;
-        Instant nextMinute;
-        // A render of this country is queued or under way; at most one is.
-        bool rendering = false;
-        // A render ahead of `aheadMinute` waits for its time on the country's timer.
-        bool aheadDue = false;
-        Instant aheadMinute;
+        // The parts served and made ahead, the render under way and the next one.
+        Schedule schedule{0};
+        // Callers and the minute each waits for, in arrival order.
+        std::vector<PageWaiter> waiters;
         // The instant the last caller asked at, and the steady clock's time then: with the
         // time gone by since, the caller's clock now.
         Instant askedAt;
         std::chrono::steady_clock::time_point askedSteady;
-        // Callers and the minute each waits for, in arrival order.
-        std::vector<PageWaiter> waiters;
         // The country's page parts and the table they belong to; used by the one render
         // under way only.
         std::unique_ptr<CountryPage> page;
@@ -144,16 +132,16 @@ private:
     };
 
     // Queues a render of `land` for `minute`, `ahead` of callers or for them; false when it
-    // could not be queued. The caller marks the slot rendering when it was.
+    // could not be queued.
     bool startRender(int land, Instant minute, bool ahead) noexcept;
     // Renders on a render thread and answers the callers of `minute`; never throws, since
     // an exception there would end the process.
     void render(int land, Instant minute, bool ahead) noexcept;
-    // Has the parts of `minute` made ahead at aheadRenderTime(), at once when that is not
-    // after `now`; nothing when they are made. The slot is locked.
-    void scheduleAhead(int land, Slot& slot, Instant minute, Instant now) noexcept;
-    // Starts the render ahead of `minute` scheduled for `land`, unless made or overtaken.
-    void renderAheadWhenDue(int land, Instant minute) noexcept;
+    // Does `step` of `land`'s schedule (its slot locked) at `now`: starts the render, or sets
+    // the country's timer. False when a render was to start and could not.
+    bool take(int land, Slot& slot, const Schedule::Step& step, Instant now) noexcept;
+    // The caller's clock now, as the slot's last caller read it and the time gone by since.
+    static Instant callersNow(const Slot& slot);
 
     // Guards m_table.
     mutable std::mutex m_tableMutex;

@@ -10,7 +10,6 @@
 #include <map>
 #include <mutex>
 #include <new>
-#include <set>
 #include <stdexcept>
 #include <thread>
 
@@ -160,23 +159,6 @@ TEST(PageCacheTest, AheadRenderComesAtItsTimeUnasked) {
     }
     ASSERT_TRUE(answered(ask(cache, 1, at("2026-12-07T04:46:00Z"))));
     EXPECT_EQ(gate.renders(1, at("2026-12-07T04:46:00Z")), 1);
-}
-
-// Renders ahead fall inside the minute before theirs, 5 to 55 seconds in, spread over the
-// countries: never on the turn, and never all at one instant.
-TEST(PageCacheTest, AheadRendersAreSpreadAwayFromTheTurn) {
-    const Instant minute = at("2026-12-07T04:46:00Z");
-    std::set<Instant> times;
-    Instant last = minute - std::chrono::minutes{1};
-    for (int land = kFirstLand; land <= kLastLand; ++land) {
-        const Instant due = PageCache::aheadRenderTime(land, minute);
-        EXPECT_GE(due, at("2026-12-07T04:45:05Z")) << land;
-        EXPECT_LE(due, at("2026-12-07T04:45:55Z")) << land;
-        EXPECT_GE(due, last) << land;
-        last = due;
-        times.insert(due);
-    }
-    EXPECT_GE(times.size(), 50u);
 }
 
 // A failed render answers its callers with null at once; the next caller renders again.
