@@ -1,17 +1,13 @@
 #include "model/CityTable.h"
 
+#include "model/RegularFile.h"
 #include "model/SafeText.h"
 #include "model/TimeZone.h"
 #include "model/TzdataRelease.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <optional>
 #include <sstream>
 #include <unordered_map>
 #include <unordered_set>
@@ -93,12 +89,46 @@ std::string quoted(std::string_view field) {
     return "\"" + safeText(shown, shown.size()) + (field.size() > shown.size() ? "\"..." : "\"");
 }
 
+constexpr std::string_view kEndLineStart = "# end: ";
+constexpr std::string_view kEndLineEnd = " places";
+
+// The count the text's last line states, "# end: N places" ended by LF; none when the text
+// does not end with such a line.
+std::optional<std::size_t> statedCount(std::string_view text) {
+    if (text.empty() || text.back() != '\n') {
+        return std::nullopt;
+    }
+    text.remove_suffix(1);
+    std::string_view line = text.substr(text.rfind('\n') + 1);
+    if (!line.starts_with(kEndLineStart) || !line.ends_with(kEndLineEnd)) {
+        return std::nullopt;
+    }
+    line =
+        line.substr(kEndLineStart.size(), line.size() - kEndLineStart.size() - kEndLineEnd.size());
+    std::size_t count = 0;
+    const auto [ptr, ec] = std::from_chars(line.data(), line.data() + line.size(), count);
+    if (line.empty() || ec != std::errc() || ptr != line.data() + line.size()) {
+        return std::nullopt;
+    }
+    return count;
+}
+
 }  // namespace
 
 CityTableLoad parseCityTable(std::string_view text, std::string_view sourceName,
                              const std::string& zoneDirectory) {
     const std::string directory = zoneDirectory.empty() ? zonarium::zoneDirectory() : zoneDirectory;
     CityTableLoad result;
+    const std::optional<std::size_t> stated = statedCount(text);
+    if (!stated) {
+        result.error = std::string(sourceName) + ": cut short: its last line is not \"" +
+                       std::string(kEndLineStart) + "N" + std::string(kEndLineEnd) + "\"";
+        return result;
+    }
+    if (*stated == 0) {
+        result.error = std::string(sourceName) + ": no places";
+        return result;
+    }
     // Keys point into `text`: each distinct zone is read once, each name copied once.
     std::unordered_map<std::string_view, const TimeZone*> zones;
     std::array<std::unordered_set<std::string_view>, kLastLand + 1> seen;
@@ -147,11 +177,12 @@ CityTableLoad parseCityTable(std::string_view text, std::string_view sourceName,
         }
         auto [zone, isNew] = zones.try_emplace(fields[4], nullptr);
         if (isNew) {
-            std::string why;
+            ZoneError why = ZoneError::None;
             auto read = loadTimeZone(directory, fields[4], why);
             if (!read) {
-                return fail(why.rfind("unknown", 0) == 0 ? why + " " + quoted(fields[4])
-                                                         : quoted(fields[4]) + ": " + why);
+                const std::string because(to_string(why));
+                return fail(why == ZoneError::UnknownZone ? because + " " + quoted(fields[4])
+                                                          : quoted(fields[4]) + ": " + because);
             }
             zone->second = result.table.keep(std::move(read));
         }
@@ -162,53 +193,36 @@ CityTableLoad parseCityTable(std::string_view text, std::string_view sourceName,
         place.name = std::string(name);
         result.table.add(land, std::move(place));
     }
+    if (result.table.size() != *stated) {
+        result.error = std::string(sourceName) + ": holds " + std::to_string(result.table.size()) +
+                       " places, its last line says " + std::to_string(*stated);
+        result.table = CityTable();
+        return result;
+    }
     result.table.setTzdataRelease(readTzdataRelease(directory));
     return result;
 }
 
 CityTableLoad loadCityTable(const std::string& path, std::size_t maxBytes,
                             const std::string& zoneDirectory) {
-    CityTableLoad result;
-    const int file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (file < 0) {
-        result.error = path + ": cannot open the places file";
-        return result;
-    }
-    // A regular file is read by its size; a pipe or device until its end, both no further
-    // than one byte past `maxBytes`.
-    std::string content;
-    struct stat status {};
-    if (::fstat(file, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0) {
-        content.reserve(std::min(static_cast<std::size_t>(status.st_size), maxBytes) + 1);
-    }
-    std::size_t filled = 0;
-    bool failed = false;
-    while (filled <= maxBytes) {
-        if (filled == content.size()) {
-            content.resize(std::min(std::max(content.capacity(), filled + 65536), maxBytes + 1));
+    FileRead file = readRegularFile(path, maxBytes);
+    if (!file) {
+        CityTableLoad result;
+        switch (file.error) {
+            case FileError::CannotOpen:
+                result.error = path + ": cannot open the places file";
+                break;
+            case FileError::TooLarge:
+                result.error =
+                    path + ": places file larger than " + std::to_string(maxBytes >> 20) + " MiB";
+                break;
+            default:
+                result.error = path + ": " + std::string(to_string(file.error));
+                break;
         }
-        const ssize_t got = ::read(file, content.data() + filled, content.size() - filled);
-        if (got > 0) {
-            filled += static_cast<std::size_t>(got);
-        } else if (got < 0 && errno == EINTR) {
-            continue;
-        } else {
-            failed = got < 0;
-            break;
-        }
-    }
-    ::close(file);
-    if (failed) {
-        result.error = path + ": read error";
         return result;
     }
-    if (filled > maxBytes) {
-        result.error =
-            path + ": places file larger than " + std::to_string(maxBytes >> 20) + " MiB";
-        return result;
-    }
-    content.resize(filled);
-    return parseCityTable(content, path, zoneDirectory);
+    return parseCityTable(file.bytes, path, zoneDirectory);
 }
 
 }  // namespace zonarium

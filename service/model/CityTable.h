@@ -72,21 +72,24 @@ struct CityTableLoad {
 };
 
 // Parses the text of a places file: ISO-8859-1 bytes, LF lines, '#' comment lines and
-// blank lines ignored, then LAND<TAB>NAME<TAB>LATITUDE<TAB>LONGITUDE<TAB>ZONE.
-// Rejects a malformed line, a code outside 1..236, a coordinate out of range, an empty
-// name, one holding control bytes or one longer than kMaxPlaceNameBytes, a zone the zone
-// database lacks or cannot give, a name repeated within a country. `sourceName` only labels
-// the messages. Zones are read from `zoneDirectory` (default: zoneDirectory()), and the
-// table's tzdata release is that directory's.
+// blank lines ignored, then LAND<TAB>NAME<TAB>LATITUDE<TAB>LONGITUDE<TAB>ZONE, and last the
+// line "# end: N places" with N the number of places, so that a file cut short (at a line
+// end, say, while being written) is told from a whole one.
+// Rejects a text without that last line or whose count differs, one of no place, a malformed
+// line, a code outside 1..236, a coordinate out of range, an empty name, one holding control
+// bytes or one longer than kMaxPlaceNameBytes, a zone the zone database lacks or cannot give,
+// a name repeated within a country. `sourceName` only labels the messages. Zones are read
+// from `zoneDirectory` (default: zoneDirectory()), and the table's tzdata release is that
+// directory's.
 CityTableLoad parseCityTable(std::string_view text, std::string_view sourceName,
                              const std::string& zoneDirectory = {});
 
 // Largest places file read.
 inline constexpr std::size_t kMaxPlacesFileBytes = std::size_t{256} << 20;
 
-// Reads and parses the file at `path`, a regular file or not (a pipe, say); a missing or
-// unreadable file is an error, and so is one larger than `maxBytes`. Zones as
-// parseCityTable's.
+// Reads and parses the file at `path`. Only a regular file is read, opened without blocking
+// (a FIFO or device in its place is refused at once), and one larger than `maxBytes` is
+// refused before reading. Zones as parseCityTable's.
 CityTableLoad loadCityTable(const std::string& path, std::size_t maxBytes = kMaxPlacesFileBytes,
                             const std::string& zoneDirectory = {});
 

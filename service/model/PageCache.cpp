@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <optional>
 
 namespace zonarium {
 
@@ -82,7 +83,13 @@ PageCache::PageCache(const CityTable& table, int threads, PageRenderer renderer)
 PageCache::PageCache(std::shared_ptr<const CityTable> table, int threads, PageRenderer renderer)
     : m_table(std::move(table)),
       m_renderer(std::move(renderer)),
-      m_pool(static_cast<std::size_t>(std::max(1, threads))) {}
+      m_pool(static_cast<std::size_t>(std::max(1, threads))) {
+    for (int land = 0; land <= kLastLand; ++land) {
+        m_slots[static_cast<std::size_t>(land)].schedule = Schedule(land);
+        m_aheadTimers[static_cast<std::size_t>(land)] =
+            std::make_unique<boost::asio::steady_timer>(m_pool.get_executor());
+    }
+}
 
 PageCache::~PageCache() {
     stop();
@@ -108,9 +115,8 @@ void PageCache::replace(std::shared_ptr<const CityTable> table) {
         std::shared_ptr<const CityTable> pageTable;
         const std::lock_guard lock(slot.mutex);
         // Released once the lock is: a page's memory file closes outside it.
-        parts.swap(slot.parts);
-        next.swap(slot.next);
-        if (!slot.rendering) {
+        slot.schedule.drop(parts, next);
+        if (!slot.schedule.rendering()) {
             page.swap(slot.page);
             pageTable.swap(slot.pageTable);
         }
@@ -133,18 +139,12 @@ void PageCache::parts(int land, Instant now, PageReady ready) {
     const Instant minute = date::floor<std::chrono::minutes>(now);
     Slot& slot = m_slots.at(static_cast<std::size_t>(land));
     std::unique_lock lock(slot.mutex);
-    if (slot.next && slot.nextMinute == minute) {
-        // The minute has turned and its parts are made: the next minute's are made now.
-        slot.parts = std::move(slot.next);
-        slot.minute = minute;
-        if (!slot.rendering) {
-            slot.rendering = startRender(land, minute + std::chrono::minutes{1}, true);
-        }
-    }
-    // A caller who read the clock just before the turn, while another already has the new
-    // minute's parts in place, is served those: they are at most a minute ahead of it.
-    if (slot.parts && (slot.minute == minute || slot.minute == minute + std::chrono::minutes{1})) {
-        auto made = slot.parts;
+    slot.askedAt = now;
+    slot.askedSteady = std::chrono::steady_clock::now();
+    Schedule::Step step;
+    auto made = slot.schedule.ask(minute, now, step);
+    take(land, slot, step, now);
+    if (made) {
         lock.unlock();
         ready(std::move(made));
         return;
@@ -155,15 +155,12 @@ void PageCache::parts(int land, Instant now, PageReady ready) {
         return;
     }
     slot.waiters.push_back(PageWaiter{minute, m_generation, std::move(ready)});
-    if (!slot.rendering) {
-        slot.rendering = startRender(land, minute, false);
-        if (!slot.rendering) {
-            // No render will come: the callers are told now rather than kept waiting.
-            std::vector<PageWaiter> stranded;
-            stranded.swap(slot.waiters);
-            lock.unlock();
-            answer(stranded, 0, minute, nullptr);
-        }
+    if (!take(land, slot, slot.schedule.wait(minute), now)) {
+        // No render will come: the callers are told now rather than kept waiting.
+        std::vector<PageWaiter> stranded;
+        stranded.swap(slot.waiters);
+        lock.unlock();
+        answer(stranded, 0, minute, nullptr);
     }
 }
 
@@ -174,6 +171,42 @@ bool PageCache::startRender(int land, Instant minute, bool ahead) noexcept {
     } catch (...) {
         return false;
     }
+}
+
+bool PageCache::take(int land, Slot& slot, const Schedule::Step& step, Instant now) noexcept {
+    switch (step.kind) {
+        case Schedule::Step::Kind::None:
+            break;
+        case Schedule::Step::Kind::Render:
+            if (!startRender(land, step.minute, step.ahead)) {
+                slot.schedule.notStarted();
+                return false;
+            }
+            break;
+        case Schedule::Step::Kind::Arm:
+            try {
+                auto& timer = *m_aheadTimers[static_cast<std::size_t>(land)];
+                timer.expires_after(step.at - now);
+                timer.async_wait(
+                    [this, land, minute = step.minute](const boost::system::error_code& ec) {
+                        if (ec) {
+                            return;
+                        }
+                        Slot& rung = m_slots[static_cast<std::size_t>(land)];
+                        const std::lock_guard lock(rung.mutex);
+                        take(land, rung, rung.schedule.due(minute), callersNow(rung));
+                    });
+            } catch (...) {
+                // Made when the first caller of the minute asks for them.
+            }
+            break;
+    }
+    return true;
+}
+
+Instant PageCache::callersNow(const Slot& slot) {
+    return slot.askedAt + std::chrono::duration_cast<std::chrono::seconds>(
+                              std::chrono::steady_clock::now() - slot.askedSteady);
 }
 
 void PageCache::observeRenders(RenderObserver observer) {
@@ -235,19 +268,9 @@ void PageCache::render(int land, Instant minute, bool ahead) noexcept {
             answeredFrom = 0;
         }
         const bool asked = others != taken.end();
-        // Parts of the minute before those in place are only answered: a caller who read
-        // the clock just before the turn must not take the new minute's parts away.
-        const bool behind = slot.parts && slot.minute == minute + std::chrono::minutes{1};
         // Made from a table replaced meanwhile: answered, never kept.
         const bool replaced = generation != m_generation;
-        current = made && (!ahead || asked) && !behind && !replaced;
-        if (current) {
-            slot.parts = made;
-            slot.minute = minute;
-        } else if (made && ahead && !behind && !replaced) {
-            slot.next = made;
-            slot.nextMinute = minute;
-        }
+        current = slot.schedule.rendered(minute, ahead, asked, replaced, made);
     }
     answer(taken, answeredFrom, minute, made);
 
@@ -269,18 +292,15 @@ void PageCache::render(int land, Instant minute, bool ahead) noexcept {
             replacedPage.swap(slot.page);
             replacedTable.swap(slot.pageTable);
         }
-        const Instant following = minute + std::chrono::minutes{1};
+        // Callers for another minute who came meanwhile are served next, the first of them to
+        // come first; else the next minute's parts are made ahead in their time.
+        std::optional<Instant> waiting;
         if (!slot.waiters.empty()) {
-            // Callers for another minute came meanwhile: the first of them to come is served
-            // next, and the others once it is done.
-            slot.rendering = startRender(land, slot.waiters.front().minute, false);
-            if (!slot.rendering) {
-                stranded.swap(slot.waiters);
-            }
-        } else if (current && !(slot.next && slot.nextMinute == following)) {
-            slot.rendering = startRender(land, following, true);
-        } else {
-            slot.rendering = false;
+            waiting = slot.waiters.front().minute;
+        }
+        const Instant now = callersNow(slot);
+        if (!take(land, slot, slot.schedule.ended(waiting, current, minute, now), now) && waiting) {
+            stranded.swap(slot.waiters);
         }
     }
     answer(stranded, 0, minute, nullptr);

@@ -2,9 +2,11 @@
 
 #include "model/CityTable.h"
 #include "model/CountryPage.h"
+#include "model/CountrySchedule.h"
 #include "model/LocalTime.h"
 #include "model/Page.h"
 
+#include <boost/asio/steady_timer.hpp>
 #include <boost/asio/thread_pool.hpp>
 
 #include <array>
@@ -62,8 +64,9 @@ struct PageWaiter {
 // Each country's page parts, rendered once per minute of the clock that asks while that clock
 // runs forward (again after a failed render or once the clock is set back), on render threads
 // of its own so that no connection waits for another's page. A country asked for in one
-// minute has its page of the next minute made ahead, so that callers at the turn find it
-// made; a caller still a minute behind the turn is served the new minute's parts. Renders
+// minute has its page of the next minute made ahead, inside the minute and away from its turn
+// (aheadRenderTime), so that callers at the turn find it made and the turn itself has no
+// render to make; a caller still a minute behind the turn is served the new minute's parts. Renders
 // from a table that replace() swaps whole: renders begun before a swap answer their callers
 // from the table they began with, and pages made before it are dropped. Thread-safe.
 class PageCache {
@@ -108,21 +111,20 @@ public:
     void observeRenders(RenderObserver observer);
 
 private:
-    // One country's last rendered parts, the render under way and who waits for it.
+    using Schedule = CountrySchedule<std::shared_ptr<const CachedPage>>;
+
+    // One country's schedule of parts, who waits for them, and what its renders use.
     struct Slot {
         // Guards every member but `page`.
         std::mutex mutex;
-        // Null before the first render.
-        std::shared_ptr<const CachedPage> parts;
-        // Start of the minute `parts` was rendered for.
-        Instant minute;
-        // Parts made ahead for a later minute, `nextMinute`; null when none are.
-        std::shared_ptr<const CachedPage> next;
-        Instant nextMinute;
-        // A render of this country is queued or under way; at most one is.
-        bool rendering = false;
+        // The parts served and made ahead, the render under way and the next one.
+        Schedule schedule{0};
         // Callers and the minute each waits for, in arrival order.
         std::vector<PageWaiter> waiters;
+        // The instant the last caller asked at, and the steady clock's time then: with the
+        // time gone by since, the caller's clock now.
+        Instant askedAt;
+        std::chrono::steady_clock::time_point askedSteady;
         // The country's page parts and the table they belong to; used by the one render
         // under way only.
         std::unique_ptr<CountryPage> page;
@@ -130,11 +132,16 @@ private:
     };
 
     // Queues a render of `land` for `minute`, `ahead` of callers or for them; false when it
-    // could not be queued. The caller marks the slot rendering when it was.
+    // could not be queued.
     bool startRender(int land, Instant minute, bool ahead) noexcept;
     // Renders on a render thread and answers the callers of `minute`; never throws, since
     // an exception there would end the process.
     void render(int land, Instant minute, bool ahead) noexcept;
+    // Does `step` of `land`'s schedule (its slot locked) at `now`: starts the render, or sets
+    // the country's timer. False when a render was to start and could not.
+    bool take(int land, Slot& slot, const Schedule::Step& step, Instant now) noexcept;
+    // The caller's clock now, as the slot's last caller read it and the time gone by since.
+    static Instant callersNow(const Slot& slot);
 
     // Guards m_table.
     mutable std::mutex m_tableMutex;
@@ -148,8 +155,11 @@ private:
     RenderObserver m_observer;
     // One slot per country code, index 0 unused.
     std::array<Slot, kLastLand + 1> m_slots;
-    // Render threads; last, so that they end before the slots go.
+    // Render threads; after the slots, so that they end before the slots go.
     boost::asio::thread_pool m_pool;
+    // Each country's timer of its render ahead, on the render threads; guarded by the slot's
+    // mutex. Last, so that they go before the threads' context.
+    std::array<std::unique_ptr<boost::asio::steady_timer>, kLastLand + 1> m_aheadTimers;
 };
 
 }  // namespace zonarium

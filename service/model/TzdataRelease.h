@@ -11,7 +11,7 @@ inline constexpr const char* kSystemZoneinfo = "/usr/share/zoneinfo";
 // "2025b", else by the first line of `directory`/+VERSION; "unknown" when neither file has
 // it (tzdata.zi's line must come before its first non-comment line), or it names a release
 // that is not 1..20 ASCII letters, digits, '.', '-' or '+' (so the text is safe in a page and
-// a terminal).
+// a terminal). Only regular files are read, opened without blocking, and only their start.
 std::string readTzdataRelease(const std::string& directory);
 
 // The release of the tzdata the service's zones come from: readTzdataRelease of

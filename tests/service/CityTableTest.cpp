@@ -7,6 +7,8 @@
 
 #include <unistd.h>
 
+#include <cstdio>
+#include <fstream>
 #include <string>
 
 namespace zonarium {
@@ -39,7 +41,7 @@ TEST(CityTableTest, UnknownCodesHaveNoPlaces) {
 TEST(CityTableTest, SkipsCommentsBlankLinesAndCarriageReturns) {
     const auto load = parseCityTable(
         "# header\n\n5\tPago Pago\t-14.28\t-170.70\tPacific/Pago_Pago\r\n"
-        "5\tTafuna\t-14.33\t-170.72\tPacific/Pago_Pago",
+        "5\tTafuna\t-14.33\t-170.72\tPacific/Pago_Pago\n\n# end: 2 places\n",
         "t.tsv");
     ASSERT_TRUE(load) << load.error;
     ASSERT_EQ(load.table.places(5).size(), 2u);
@@ -76,15 +78,45 @@ TEST(CityTableTest, RefusesFaultyLinesNamingTheLine) {
          "t.tsv:2: unknown time zone \"" + std::string(40, 'z') + "\"...\n"},
     };
     for (const auto& c : cases) {
-        const auto load = parseCityTable(good + c.line + "\n", "t.tsv");
+        const auto load = parseCityTable(good + c.line + "\n# end: 2 places\n", "t.tsv");
         EXPECT_FALSE(load) << c.line;
         EXPECT_EQ((load.error + "\n").rfind(c.message, 0), 0u) << load.error;
         EXPECT_EQ(load.table.size(), 0u);
     }
     // The same name in two countries is fine, and so is a name of 100 bytes.
-    EXPECT_TRUE(parseCityTable(good + "77\tAgra\t1\t1\tUTC\n", "t.tsv"));
-    EXPECT_TRUE(
-        parseCityTable(good + "76\t" + std::string(100, '\xE9') + "\t1\t1\tUTC\n", "t.tsv"));
+    EXPECT_TRUE(parseCityTable(good + "77\tAgra\t1\t1\tUTC\n# end: 2 places\n", "t.tsv"));
+    EXPECT_TRUE(parseCityTable(
+        good + "76\t" + std::string(100, '\xE9') + "\t1\t1\tUTC\n# end: 2 places\n", "t.tsv"));
+}
+
+// A text with no place, or cut short before its last line, even at a line end, is refused;
+// so is one whose last line states another count.
+TEST(CityTableTest, RefusesEmptyAndCutTexts) {
+    const std::string rows =
+        "76\tAgra\t27.18\t78.01\tAsia/Kolkata\n76\tDelhi\t28.61\t77.21\tAsia/Kolkata\n";
+    const struct {
+        std::string text;
+        std::string message;
+    } cases[] = {
+        {"", "t.tsv: cut short: its last line is not \"# end: N places\""},
+        {"# end: 0 places\n", "t.tsv: no places"},
+        {"# header\n# end: 0 places\n", "t.tsv: no places"},
+        {rows, "t.tsv: cut short"},
+        {rows.substr(0, rows.size() - 10), "t.tsv: cut short"},
+        {rows + "# end: 2 places", "t.tsv: cut short"},
+        {rows + "# end: 2 places\n\n", "t.tsv: cut short"},
+        {rows + "# end: -2 places\n", "t.tsv: cut short"},
+        {rows + "# end: 3 places\n", "t.tsv: holds 2 places, its last line says 3"},
+        {rows.substr(0, rows.find('\n') + 1) + "# end: 2 places\n",
+         "t.tsv: holds 1 places, its last line says 2"},
+    };
+    for (const auto& c : cases) {
+        const auto load = parseCityTable(c.text, "t.tsv");
+        EXPECT_FALSE(load) << c.text;
+        EXPECT_EQ(load.error.rfind(c.message, 0), 0u) << load.error;
+        EXPECT_EQ(load.table.size(), 0u);
+    }
+    EXPECT_TRUE(parseCityTable(rows + "# end: 2 places\n", "t.tsv"));
 }
 
 TEST(CityTableTest, MissingFileIsAnError) {
@@ -93,21 +125,25 @@ TEST(CityTableTest, MissingFileIsAnError) {
     EXPECT_EQ(load.error, "/nonexistent/places.tsv: cannot open the places file");
 }
 
-// A pipe is read to its end, and a file beyond the size limit is refused once the limit is
-// passed, an endless device included.
-TEST(CityTableTest, ReadsPipesAndRefusesLargeFiles) {
+// Only a regular file is read: a pipe whose writer stays open and an endless device are
+// refused at once, without a read that would wait or never end; a file beyond the size
+// limit is refused by its size.
+TEST(CityTableTest, ReadsOnlyRegularFilesWithinTheirBound) {
     int ends[2];
     ASSERT_EQ(::pipe(ends), 0);
-    const std::string text = "76\tAgra\t27.18\t78.01\tAsia/Kolkata\n";
-    ASSERT_EQ(::write(ends[1], text.data(), text.size()), static_cast<ssize_t>(text.size()));
-    ::close(ends[1]);
-    const auto piped = loadCityTable("/proc/self/fd/" + std::to_string(ends[0]));
+    const std::string piped = "/proc/self/fd/" + std::to_string(ends[0]);
+    EXPECT_EQ(loadCityTable(piped).error, piped + ": not a regular file");
     ::close(ends[0]);
-    ASSERT_TRUE(piped) << piped.error;
-    EXPECT_EQ(piped.table.places(76).size(), 1u);
+    ::close(ends[1]);
+    EXPECT_EQ(loadCityTable("/dev/zero").error, "/dev/zero: not a regular file");
 
-    EXPECT_EQ(loadCityTable("/dev/zero", std::size_t{1} << 20).error,
-              "/dev/zero: places file larger than 1 MiB");
+    const std::string large = ::testing::TempDir() + "/places-large.tsv";
+    std::ofstream(large) << "76\tAgra\t27.18\t78.01\tAsia/Kolkata\n# end: 1 places\n";
+    EXPECT_TRUE(loadCityTable(large));
+    ASSERT_EQ(::truncate(large.c_str(), (std::size_t{1} << 20) + 1), 0);
+    EXPECT_EQ(loadCityTable(large, std::size_t{1} << 20).error,
+              large + ": places file larger than 1 MiB");
+    std::remove(large.c_str());
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -123,7 +124,9 @@ TEST(DaemonTest, FullLogPipeNeitherStallsServingNorStopping) {
 // zonariumd run with `environment` added, on a free loopback port, its output collected.
 class LoggedDaemon {
 public:
-    LoggedDaemon(std::vector<std::string> arguments, std::vector<std::string> environment) {
+    // `whileStarting` is called once the process runs, before it is known to listen.
+    LoggedDaemon(std::vector<std::string> arguments, std::vector<std::string> environment,
+                 const std::function<void(LoggedDaemon&)>& whileStarting = {}) {
         int out[2];
         if (::pipe2(out, O_CLOEXEC) != 0) {
             return;
@@ -161,6 +164,9 @@ public:
             }
             ::close(in);
         });
+        if (whileStarting && m_pid > 0) {
+            whileStarting(*this);
+        }
         if (waitFor("listening on 127.0.0.1:")) {
             const std::lock_guard lock(m_mutex);
             m_port = std::atoi(m_output.c_str() + m_output.find("listening on 127.0.0.1:") + 23);
@@ -172,6 +178,24 @@ public:
             ::waitpid(m_pid, nullptr, 0);
         }
         m_reader.join();
+    }
+    // Sends SIGTERM; true when the process then ended with status 0 within `bound`, else it
+    // is killed.
+    bool stopsWithin(std::chrono::milliseconds bound) {
+        const int process = static_cast<int>(::syscall(SYS_pidfd_open, m_pid, 0));
+        if (process < 0 || ::kill(m_pid, SIGTERM) != 0) {
+            return false;
+        }
+        pollfd ended{process, POLLIN, 0};
+        const bool inTime = ::poll(&ended, 1, static_cast<int>(bound.count())) == 1;
+        ::close(process);
+        if (!inTime) {
+            ::kill(m_pid, SIGKILL);
+        }
+        int status = 0;
+        ::waitpid(m_pid, &status, 0);
+        m_pid = -1;
+        return inTime && WIFEXITED(status) && WEXITSTATUS(status) == 0;
     }
     // True once the output holds `text`, false after ten seconds without.
     bool waitFor(const std::string& text) {
@@ -229,7 +253,7 @@ TEST(DaemonTest, ReloadSwapsDataUnderLoadAndKeepsItWhenTheNewFails) {
     const auto zones = work / "zoneinfo";
     compileZones(zones, "Zone Test/Place 2:00 - TST", "2099a");
     const auto places = work / "places.tsv";
-    std::ofstream(places) << "76\tTestville\t27.18\t78.01\tTest/Place\n";
+    std::ofstream(places) << "76\tTestville\t27.18\t78.01\tTest/Place\n# end: 1 places\n";
 
     LoggedDaemon daemon({"--data", places.string()}, {"TZDIR=" + zones.string()});
     ASSERT_GT(daemon.port(), 0) << daemon.output();
@@ -273,7 +297,8 @@ TEST(DaemonTest, ReloadSwapsDataUnderLoadAndKeepsItWhenTheNewFails) {
     EXPECT_EQ(failed, 0);
     EXPECT_TRUE(daemon.waitFor("zonariumd: reloaded: tzdata 2099b, 1 places\n"));
 
-    std::ofstream(places, std::ios::app) << "76\tBroken\n";
+    std::ofstream(places) << "76\tTestville\t27.18\t78.01\tTest/Place\n76\tBroken\n"
+                          << "# end: 2 places\n";
     compileZones(zones, "Zone Test/Place 4:00 - TSV", "2099c");
     ::kill(daemon.pid(), SIGHUP);
     EXPECT_TRUE(daemon.waitFor("zonariumd: reload failed, keeping the data in use: " +
@@ -282,6 +307,116 @@ TEST(DaemonTest, ReloadSwapsDataUnderLoadAndKeepsItWhenTheNewFails) {
     EXPECT_NE(page().find(" TSU</TD><TD>UTC+03:00</TD>"), std::string::npos) << page();
     EXPECT_NE(page().find("tzdata 2099b"), std::string::npos);
     std::filesystem::remove_all(work);
+}
+
+// A places file emptied, cut short at a line end, or given no place, and a places file, zone
+// file or tzdata.zi turned into a FIFO whose writer stays open: each reload is refused or
+// done at once and the data in use keeps serving; SIGTERM then ends the process within its
+// drain time although the places file is a FIFO again.
+TEST(DaemonTest, ReloadRefusesShortFilesAndFifosAndNeverHoldsUpStopping) {
+    namespace fs = std::filesystem;
+    const auto work = fs::temp_directory_path() / ("zonarium-fifo-" + std::to_string(::getpid()));
+    fs::remove_all(work);
+    const auto zones = work / "zoneinfo";
+    compileZones(zones, "Zone Test/Place 2:00 - TST", "2099a");
+    const auto places = work / "places.tsv";
+    const std::string rows =
+        "76\tTestville\t27.18\t78.01\tTest/Place\n"
+        "224\tTesttown\t40.71\t-74.01\tTest/Place\n";
+    std::ofstream(places) << rows << "# end: 2 places\n";
+    LoggedDaemon daemon({"--data", places.string()}, {"TZDIR=" + zones.string()});
+    ASSERT_GT(daemon.port(), 0) << daemon.output();
+    const auto serves = [&daemon] {
+        httplib::Client client("127.0.0.1", daemon.port());
+        const auto india = client.Get("/cgi-bin/wt.cgi?land=76");
+        const auto usa = client.Get("/cgi-bin/wt.cgi?land=224");
+        const auto health = client.Get("/healthz");
+        return india && usa && health && health->status == 200 &&
+               india->body.find("Testville") != std::string::npos &&
+               usa->body.find("Testtown") != std::string::npos;
+    };
+    const std::string failed = "zonariumd: reload failed, keeping the data in use: ";
+    const struct {
+        std::string text;
+        std::string message;
+    } shortFiles[] = {
+        {"", places.string() + ": cut short"},
+        {rows.substr(0, rows.find('\n') + 1), places.string() + ": cut short"},
+        {"# end: 0 places\n", places.string() + ": no places"},
+    };
+    int reloads = 0;
+    for (const auto& file : shortFiles) {
+        std::ofstream(places, std::ios::trunc) << file.text;
+        ::kill(daemon.pid(), SIGHUP);
+        EXPECT_TRUE(daemon.waitFor(failed + file.message)) << daemon.output();
+        EXPECT_TRUE(serves()) << file.message;
+        ++reloads;
+    }
+
+    // Each FIFO has a writer that never writes: a reader that waited for its end would wait
+    // for ever.
+    const auto toFifo = [](const fs::path& path) {
+        fs::remove(path);
+        EXPECT_EQ(::mkfifo(path.c_str(), 0600), 0) << path;
+        return ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    };
+    std::ofstream(places, std::ios::trunc) << rows << "# end: 2 places\n";
+    const int release = toFifo(zones / "tzdata.zi");
+    ::kill(daemon.pid(), SIGHUP);
+    EXPECT_TRUE(daemon.waitFor("zonariumd: reloaded: tzdata unknown, 2 places")) << daemon.output();
+    const int zone = toFifo(zones / "Test" / "Place");
+    ::kill(daemon.pid(), SIGHUP);
+    EXPECT_TRUE(daemon.waitFor(failed + places.string() +
+                               ":1: \"Test/Place\": time zone file not a regular file"))
+        << daemon.output();
+    EXPECT_TRUE(serves());
+    const int data = toFifo(places);
+    ::kill(daemon.pid(), SIGHUP);
+    EXPECT_TRUE(daemon.waitFor(failed + places.string() + ": not a regular file"))
+        << daemon.output();
+    EXPECT_TRUE(serves());
+    ::kill(daemon.pid(), SIGHUP);
+    EXPECT_TRUE(daemon.stopsWithin(std::chrono::seconds{7})) << daemon.output();
+    for (const int writer : {release, zone, data}) {
+        ::close(writer);
+    }
+    fs::remove_all(work);
+}
+
+// SIGHUP while the process starts (its signals held, the places still loading) neither ends
+// it nor is lost: once it listens it reloads and serves.
+TEST(DaemonTest, SighupDuringStartUpIsActedOnOnceListening) {
+    // True while SIGHUP is held (/proc/PID/status's SigBlk) and no handler for it is set yet
+    // (SigCgt): the process has begun and cannot act on the signal yet.
+    const auto holdsSighupUnhandled = [](pid_t pid) {
+        std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+        const auto bit = 1ULL << (SIGHUP - 1);
+        bool held = false;
+        bool caught = false;
+        for (std::string line; std::getline(status, line);) {
+            if (line.rfind("SigBlk:", 0) == 0) {
+                held = (std::stoull(line.substr(7), nullptr, 16) & bit) != 0;
+            } else if (line.rfind("SigCgt:", 0) == 0) {
+                caught = (std::stoull(line.substr(7), nullptr, 16) & bit) != 0;
+            }
+        }
+        return held && !caught;
+    };
+    bool sentBeforeListening = false;
+    LoggedDaemon daemon({"--data", ZONARIUM_TEST_PLACES}, {}, [&](LoggedDaemon& starting) {
+        ASSERT_TRUE(eventually([&] { return holdsSighupUnhandled(starting.pid()); }))
+            << "SIGHUP is not held while starting";
+        sentBeforeListening = starting.output().find("listening on") == std::string::npos;
+        ::kill(starting.pid(), SIGHUP);
+    });
+    ASSERT_GT(daemon.port(), 0) << daemon.output();
+    EXPECT_TRUE(sentBeforeListening);
+    EXPECT_TRUE(daemon.waitFor("zonariumd: reloaded: tzdata ")) << daemon.output();
+    httplib::Client client("127.0.0.1", daemon.port());
+    const auto health = client.Get("/healthz");
+    ASSERT_TRUE(health);
+    EXPECT_EQ(health->status, 200);
+    EXPECT_TRUE(daemon.stopsWithin(std::chrono::seconds{7})) << daemon.output();
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <new>
 #include <stdexcept>
+#include <thread>
 
 namespace zonarium {
 namespace {
@@ -118,17 +119,19 @@ TEST(PageCacheTest, WaitersShareARenderAndASlowOneHoldsUpNoOther) {
     EXPECT_EQ(gate.renders(224, at("2026-12-07T04:46:00Z")), 1);
 }
 
-// The page of the minute after one asked for is made ahead: callers at the turn share that
-// render instead of starting one, and the page after it is made in turn. A caller who read
-// the clock in the last second before the turn, once the new minute's parts are in place,
-// is served those: no render of the minute gone.
+// The page of the minute after one asked for is made ahead, at once when asked for after
+// its time: callers at the turn share that render instead of starting one, and the page
+// after it is not made at the turn. A caller who read the clock in the last second before
+// the turn, once the new minute's parts are in place, is served those: no render of the
+// minute gone.
 TEST(PageCacheTest, NextMinuteIsMadeAhead) {
     GatedRenderer gate;
     gate.open.set_value();
     PageCache cache(test::fixtureTable(), 1, gate.renderer(0, 0));
-    ASSERT_TRUE(answered(ask(cache, 76, at("2026-12-07T04:45:10Z"))));
+    ASSERT_TRUE(answered(ask(cache, 76, at("2026-12-07T04:45:58Z"))));
     const auto turn = answered(ask(cache, 76, at("2026-12-07T04:46:00Z")));
     ASSERT_TRUE(turn);
+    EXPECT_EQ(gate.renders(76, at("2026-12-07T04:47:00Z")), 0);
     EXPECT_EQ(turn->tail,
               renderPageParts(76, at("2026-12-07T04:46:00Z"), test::fixtureTable()).tail);
     EXPECT_EQ(answered(ask(cache, 76, at("2026-12-07T04:45:59Z"))), turn);
@@ -139,6 +142,23 @@ TEST(PageCacheTest, NextMinuteIsMadeAhead) {
          {"2026-12-07T04:45:00Z", "2026-12-07T04:46:00Z", "2026-12-07T04:47:00Z"}) {
         EXPECT_EQ(gate.renders(76, at(minute)), 1) << minute;
     }
+}
+
+// A country asked for has its next minute's page made at its time in the minute with no
+// caller: the caller at the turn is served it without a render.
+TEST(PageCacheTest, AheadRenderComesAtItsTimeUnasked) {
+    GatedRenderer gate;
+    gate.open.set_value();
+    PageCache cache(test::fixtureTable(), 1, gate.renderer(0, 0));
+    // Land 1's render ahead of 04:46 is due at 04:45:05, a second after this caller.
+    ASSERT_TRUE(answered(ask(cache, 1, at("2026-12-07T04:45:04Z"))));
+    const auto deadline = std::chrono::steady_clock::now() + kAnswerBound;
+    while (gate.renders(1, at("2026-12-07T04:46:00Z")) == 0 &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::yield();
+    }
+    ASSERT_TRUE(answered(ask(cache, 1, at("2026-12-07T04:46:00Z"))));
+    EXPECT_EQ(gate.renders(1, at("2026-12-07T04:46:00Z")), 1);
 }
 
 // A failed render answers its callers with null at once; the next caller renders again.
@@ -186,8 +206,8 @@ TEST(PageCacheTest, WaitersAreBounded) {
 // from the old one are dropped, and the old table is freed once nothing uses it.
 TEST(PageCacheTest, ReplacedTableServesAtOnce) {
     const auto table = [](const char* name) {
-        CityTableLoad load =
-            parseCityTable(std::string("76\t") + name + "\t27.18\t78.01\tAsia/Kolkata\n", "t");
+        CityTableLoad load = parseCityTable(
+            std::string("76\t") + name + "\t27.18\t78.01\tAsia/Kolkata\n# end: 1 places\n", "t");
         EXPECT_TRUE(load) << load.error;
         return std::make_shared<const CityTable>(std::move(load.table));
     };

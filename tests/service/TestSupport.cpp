@@ -31,10 +31,10 @@ const TimeZone& zone(std::string_view name) {
     const std::lock_guard lock(mutex);
     auto found = zones.find(name);
     if (found == zones.end()) {
-        std::string error;
+        ZoneError error = ZoneError::None;
         auto read = loadTimeZone(kSystemZoneinfo, name, error);
         if (!read) {
-            ADD_FAILURE() << name << ": " << error;
+            ADD_FAILURE() << name << ": " << to_string(error);
             std::abort();
         }
         found = zones.emplace(std::string(name), std::move(read)).first;
