@@ -34,6 +34,22 @@ std::shared_ptr<ConnectionSlots::Connection> ConnectionSlots::evictOldestLocked(
     return oldest.connection->keepForClosing();
 }
 
+void ConnectionSlots::closeIdle() {
+    std::vector<std::shared_ptr<Connection>> waiting;
+    {
+        const std::lock_guard lock(m_mutex);
+        for (Entry& entry : m_waiting) {
+            if (auto connection = entry.connection->keepForClosing()) {
+                waiting.push_back(std::move(connection));
+            }
+        }
+    }
+    // Outside the lock: a connection destroyed here leaves the list in release().
+    for (const auto& connection : waiting) {
+        connection->closeIfIdle();
+    }
+}
+
 void ConnectionSlots::release(Entry& entry) {
     const std::lock_guard lock(m_mutex);
     if (entry.waiting) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 namespace zonarium {
 
@@ -21,6 +22,8 @@ public:
         virtual std::shared_ptr<Connection> keepForClosing() = 0;
         // Closes the connection; from any thread.
         virtual void close() = 0;
+        // Closes the connection if nothing of a request has arrived on it; from any thread.
+        virtual void closeIfIdle() = 0;
     };
 
     // A connection's place in the count, kept by the connection.
@@ -42,6 +45,8 @@ public:
     // Counts the connection waiting longest out and returns it for the caller to close; null
     // when none is waiting.
     std::shared_ptr<Connection> evictOldest();
+    // Has every connection waiting for a request close if nothing of one has arrived yet.
+    void closeIdle();
     // Counts a connection out, unless it was evicted.
     void release(Entry& entry);
     // Puts a connection last in the waiting order.

@@ -75,6 +75,9 @@ std::size_t writeReplyHead(std::span<char> head, const ReplyHeadFields& fields) 
     if (fields.status == 405) {
         out << "Allow: GET, HEAD\r\n";
     }
+    if (fields.retryAfter.count() > 0) {
+        out << "Retry-After: " << static_cast<std::uint64_t>(fields.retryAfter.count()) << "\r\n";
+    }
     out << "Content-Length: " << static_cast<std::uint64_t>(fields.contentLength) << "\r\n";
     if (fields.closes) {
         out << "Connection: close\r\n";

@@ -22,6 +22,9 @@ struct Reply {
     std::string front;
     // Cached page whose tail follows `front`; may be null.
     std::shared_ptr<const CachedPage> parts;
+    // Stated as Retry-After when not zero: how long the client should wait before asking
+    // again.
+    std::chrono::seconds retryAfter{0};
 };
 
 // A short page naming `status` and `reason`.
@@ -41,6 +44,8 @@ struct ReplyHeadFields {
     // seconds) and for how many requests in all.
     std::chrono::milliseconds keepAliveTimeout{0};
     std::size_t keepAliveMaxRequests = 0;
+    // Stated as Retry-After when not zero.
+    std::chrono::seconds retryAfter{0};
 };
 
 // Writes the status line and header block of an HTTP/1.1 answer into `head`; returns its
