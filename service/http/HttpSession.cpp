@@ -30,8 +30,7 @@ std::string_view view(beast::string_view text) {
 }  // namespace
 
 std::shared_ptr<HttpSession> HttpSession::create(tcp::socket&& socket, SessionContext& context) {
-    return std::allocate_shared<HttpSession>(PageAllocator<HttpSession>(), std::move(socket),
-                                             context);
+    return std::make_shared<HttpSession>(std::move(socket), context);
 }
 
 HttpSession::HttpSession(tcp::socket&& socket, SessionContext& context)
