@@ -2,6 +2,7 @@
 
 #include "http/AccessLog.h"
 #include "http/HttpSession.h"
+#include "http/Listener.h"
 #include "http/Listening.h"
 #include "http/Metrics.h"
 #include "model/DescriptorBudget.h"
@@ -15,7 +16,6 @@
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/post.hpp>
-#include <boost/asio/steady_timer.hpp>
 
 #include <algorithm>
 #include <limits>
@@ -41,10 +41,6 @@ constexpr std::size_t kLoopDescriptors = 3;
 constexpr std::size_t kMetricsDescriptors = 16;
 // Descriptors a reload opens at once at most (places file, zone database, a zone file).
 constexpr std::size_t kReloadDescriptors = 16;
-// Pause before accepting again after accept failed (out of descriptors, say).
-constexpr std::chrono::milliseconds kAcceptRetry{50};
-// How often a graceful stop looks whether the last connection has closed.
-constexpr std::chrono::milliseconds kDrainPoll{20};
 
 // The soft descriptor limit; 0 when there is none.
 std::size_t descriptorLimit() {
@@ -106,13 +102,8 @@ struct ZonariumServer::Front {
         }
     }
 
-    // Accepts the next connection.
-    void accept();
-    void onAccept(boost::system::error_code ec, tcp::socket socket);
     // Stops the event loops if they still exist.
     void stop();
-    // Stops the event loops once no connection is open, or at `deadline`; on the first loop.
-    void drain(std::chrono::steady_clock::time_point deadline);
 
     // The descriptors under the limit, as shared out when the server was made.
     DescriptorShares shares;
@@ -129,77 +120,9 @@ struct ZonariumServer::Front {
     // One event loop per thread, each running alone, so that a connection's work needs no
     // locking; the first also accepts. Empty once run() has ended.
     std::vector<std::unique_ptr<net::io_context>> loops;
-    // Loop that gets the next connection; used by the accepting loop only.
-    std::size_t nextLoop = 0;
-    // The listening socket, on the first loop; empty before bind.
-    std::optional<tcp::acceptor> acceptor;
-    // Paces accepting after an accept failure, and a graceful stop's looks.
-    std::optional<net::steady_timer> acceptRetry;
-    // A graceful stop has begun: nothing is accepted any more. Used by the first loop only.
-    bool draining = false;
+    // Accepts on the first loop; empty before bind and once run() has ended.
+    std::optional<Listener> listener;
 };
-
-void ZonariumServer::Front::accept() {
-    if (draining) {
-        return;
-    }
-    net::io_context& loop = *loops[nextLoop];
-    nextLoop = (nextLoop + 1) % loops.size();
-    acceptor->async_accept(loop, [this](boost::system::error_code ec, tcp::socket socket) {
-        onAccept(ec, std::move(socket));
-    });
-}
-
-void ZonariumServer::Front::onAccept(boost::system::error_code ec, tcp::socket socket) {
-    if (ec == net::error::operation_aborted || (ec && draining)) {
-        return;
-    }
-    if (ec) {
-        // Out of descriptors, most likely: close the connection waiting longest, if any, and
-        // try again shortly rather than spin.
-        if (const auto evicted = context.slots.evictOldest()) {
-            evicted->close();
-        }
-        acceptRetry->expires_after(kAcceptRetry);
-        acceptRetry->async_wait([this](boost::system::error_code waited) {
-            if (!waited) {
-                accept();
-            }
-        });
-        return;
-    }
-    std::shared_ptr<ConnectionSlots::Connection> evicted;
-    if (context.slots.admit(evicted)) {
-        if (evicted) {
-            evicted->close();
-        }
-        std::shared_ptr<HttpSession> session;
-        try {
-            session = HttpSession::create(std::move(socket), context);
-        } catch (const std::bad_alloc&) {
-            // Out of memory: the connection closes unanswered and gives its place back.
-            ConnectionSlots::Entry unused;
-            context.slots.release(unused);
-        }
-        if (session) {
-            session->start();
-        }
-    }
-    accept();
-}
-
-void ZonariumServer::Front::drain(std::chrono::steady_clock::time_point deadline) {
-    if (context.slots.open() == 0 || std::chrono::steady_clock::now() >= deadline) {
-        stop();
-        return;
-    }
-    acceptRetry->expires_after(kDrainPoll);
-    acceptRetry->async_wait([this, deadline](boost::system::error_code ec) {
-        if (!ec) {
-            drain(deadline);
-        }
-    });
-}
 
 void ZonariumServer::Front::stop() {
     const std::lock_guard lock(ioMutex);
@@ -237,7 +160,7 @@ bool ZonariumServer::bind(const std::string& host, int port) {
     }
     boost::system::error_code ec;
     m_port = acceptor->local_endpoint(ec).port();
-    m_front->acceptor.emplace(std::move(*acceptor));
+    m_front->listener.emplace(std::move(*acceptor), m_front->loops, m_front->context);
     return !ec;
 }
 
@@ -258,16 +181,16 @@ bool ZonariumServer::adopt(int descriptor) {
         return false;
     }
     m_port = acceptor.local_endpoint(ec).port();
-    m_front->acceptor.emplace(std::move(acceptor));
+    m_front->listener.emplace(std::move(acceptor), m_front->loops, m_front->context);
     return !ec;
 }
 
 std::string ZonariumServer::address() const {
     boost::system::error_code ec;
-    if (!m_front->acceptor) {
+    if (!m_front->listener) {
         return {};
     }
-    const tcp::endpoint endpoint = m_front->acceptor->local_endpoint(ec);
+    const tcp::endpoint endpoint = m_front->listener->socket().local_endpoint(ec);
     return ec ? std::string() : endpoint.address().to_string();
 }
 
@@ -278,21 +201,9 @@ void ZonariumServer::stopGracefully(std::chrono::milliseconds grace) {
         return;
     }
     net::post(*m_front->loops.front(), [front = m_front.get(), deadline] {
-        if (!front->acceptor || front->draining) {
-            return;
+        if (front->listener) {
+            front->listener->drain(deadline, [front] { front->stop(); });
         }
-        // Only this process's descriptor closes: the socket itself lives on while another
-        // holds it, and the connections queued on it wait for the next to accept them.
-        boost::system::error_code ignored;
-        front->draining = true;
-        front->acceptor->close(ignored);
-        front->acceptRetry->cancel();
-        // Idle connections go now; those answering go once their answer is sent.
-        front->context.draining = true;
-        front->context.slots.closeIdle();
-        // Counted after the handlers already queued: a connection accepted just before the
-        // close is served, not dropped with the loop.
-        net::post(*front->loops.front(), [front, deadline] { front->drain(deadline); });
     });
 }
 
@@ -306,11 +217,10 @@ std::uint64_t ZonariumServer::evictedConnections() const {
 
 bool ZonariumServer::run() {
     Front& front = *m_front;
-    if (front.loops.empty() || !front.acceptor) {
+    if (front.loops.empty() || !front.listener) {
         return false;
     }
-    front.acceptRetry.emplace(*front.loops.front());
-    front.accept();
+    front.listener->start();
     std::vector<net::executor_work_guard<net::io_context::executor_type>> busy;
     for (const auto& loop : front.loops) {
         busy.push_back(net::make_work_guard(*loop));
@@ -329,8 +239,7 @@ bool ZonariumServer::run() {
     busy.clear();
     // Destroying the loops destroys every pending operation and with it every session, which
     // closes its connection.
-    front.acceptRetry.reset();
-    front.acceptor.reset();
+    front.listener.reset();
     std::vector<std::unique_ptr<net::io_context>> loops;
     {
         const std::lock_guard lock(front.ioMutex);
