@@ -48,8 +48,8 @@ struct ReplyHeadFields {
     std::chrono::seconds retryAfter{0};
 };
 
-// Writes the status line and header block of an HTTP/1.1 answer into `head`; returns its
-// length, 0 when it does not fit.
+// Writes the status line and header block of an HTTP/1.1 answer into `head`, through Beast's
+// serializer; returns its length, 0 when it does not fit.
 std::size_t writeReplyHead(std::span<char> head, const ReplyHeadFields& fields);
 
 }  // namespace zonarium
