@@ -29,12 +29,17 @@ std::string_view view(beast::string_view text) {
 
 }  // namespace
 
-std::shared_ptr<HttpSession> HttpSession::create(tcp::socket&& socket, SessionContext& context) {
-    return std::make_shared<HttpSession>(std::move(socket), context);
+std::shared_ptr<HttpSession> HttpSession::create(tcp::socket&& socket, SessionContext& context,
+                                                 ConnectionSlots::Ticket ticket) {
+    return std::make_shared<HttpSession>(std::move(socket), context, std::move(ticket));
 }
 
-HttpSession::HttpSession(tcp::socket&& socket, SessionContext& context)
-    : m_stream(std::move(socket)), m_pageWait(m_stream.get_executor()), m_context(context) {
+HttpSession::HttpSession(tcp::socket&& socket, SessionContext& context,
+                         ConnectionSlots::Ticket ticket)
+    : m_stream(std::move(socket)),
+      m_pageWait(m_stream.get_executor()),
+      m_context(context),
+      m_ticket(std::move(ticket)) {
     tcp::socket& connection = m_stream.socket();
     beast::error_code ec;
     const tcp::endpoint peer = connection.remote_endpoint(ec);
@@ -50,13 +55,9 @@ HttpSession::HttpSession(tcp::socket&& socket, SessionContext& context)
     }
 }
 
-HttpSession::~HttpSession() {
-    m_context.slots.release(m_slot);
-}
-
 void HttpSession::start() {
     // Waiting from now, in the order connections are accepted, whichever loop serves it.
-    m_context.slots.startWaiting(m_slot, this);
+    m_context.slots.startWaiting(m_ticket, this);
     net::dispatch(m_stream.get_executor(), [self = shared_from_this()] { self->awaitRequest(); });
 }
 
@@ -96,7 +97,7 @@ void HttpSession::awaitRequest() {
     m_parser->body_limit(options.maxBodyBytes);
     // Waiting for a request, also when one has begun already: the waiting longest may be
     // closed to make room.
-    m_context.slots.startWaiting(m_slot, this);
+    m_context.slots.startWaiting(m_ticket, this);
     if (m_buffer.size() > 0) {
         // A pipelined request has begun already.
         onFirstBytes({}, 0);
@@ -131,7 +132,7 @@ void HttpSession::onFirstBytes(beast::error_code ec, std::size_t received) {
 }
 
 void HttpSession::onHead(beast::error_code ec) {
-    if (!m_context.slots.stopWaiting(m_slot)) {
+    if (!m_context.slots.stopWaiting(m_ticket)) {
         finish();  // evicted to make room
         return;
     }

@@ -51,11 +51,13 @@ public:
     // Bytes of request read ahead at most; a head must fit, with room for what follows it.
     static constexpr std::size_t kReadBufferBytes = 24 * 1024;
 
-    // A session for `socket`; throws std::bad_alloc when out of memory.
+    // A session for `socket`, admitted by `ticket`, whose place it gives back when it ends
+    // (also when this throws std::bad_alloc, out of memory).
     static std::shared_ptr<HttpSession> create(boost::asio::ip::tcp::socket&& socket,
-                                               SessionContext& context);
-    HttpSession(boost::asio::ip::tcp::socket&& socket, SessionContext& context);
-    ~HttpSession() override;
+                                               SessionContext& context,
+                                               ConnectionSlots::Ticket ticket);
+    HttpSession(boost::asio::ip::tcp::socket&& socket, SessionContext& context,
+                ConnectionSlots::Ticket ticket);
     HttpSession(const HttpSession&) = delete;
     HttpSession& operator=(const HttpSession&) = delete;
 
@@ -67,8 +69,6 @@ public:
     // Closes the connection from any thread if it waits for a request not yet begun.
     void closeIfIdle() override;
     std::shared_ptr<ConnectionSlots::Connection> keepForClosing() override;
-    // The session's place in ConnectionSlots.
-    ConnectionSlots::Entry& slot() { return m_slot; }
 
 private:
     void awaitRequest();
@@ -110,7 +110,8 @@ private:
     // Parser of the request being read; a fresh one per request, dropped once answered.
     std::optional<RequestParser> m_parser;
     SessionContext& m_context;
-    ConnectionSlots::Entry m_slot;
+    // The connection's place among the open ones.
+    ConnectionSlots::Ticket m_ticket;
     // Peer address as logged.
     std::array<char, 64> m_peer{};
     std::size_t m_peerLength = 0;

@@ -61,20 +61,16 @@ void Listener::onAccept(boost::system::error_code ec, tcp::socket socket) {
         return;
     }
     std::shared_ptr<ConnectionSlots::Connection> evicted;
-    if (m_context.slots.admit(evicted)) {
-        if (evicted) {
-            evicted->close();
-        }
-        std::shared_ptr<HttpSession> session;
+    ConnectionSlots::Ticket ticket = m_context.slots.admit(evicted);
+    if (evicted) {
+        evicted->close();
+    }
+    if (ticket) {
         try {
-            session = HttpSession::create(std::move(socket), m_context);
+            HttpSession::create(std::move(socket), m_context, std::move(ticket))->start();
         } catch (const std::bad_alloc&) {
-            // Out of memory: the connection closes unanswered and gives its place back.
-            ConnectionSlots::Entry unused;
-            m_context.slots.release(unused);
-        }
-        if (session) {
-            session->start();
+            // Out of memory: the connection closes unanswered and its ticket gives the place
+            // back.
         }
     }
     accept();
