@@ -31,7 +31,8 @@ std::string_view view(beast::string_view text) {
 
 std::shared_ptr<HttpSession> HttpSession::create(tcp::socket&& socket, SessionContext& context,
                                                  ConnectionSlots::Ticket ticket) {
-    return std::make_shared<HttpSession>(std::move(socket), context, std::move(ticket));
+    return std::allocate_shared<HttpSession>(PageAllocator<HttpSession>(), std::move(socket),
+                                             context, std::move(ticket));
 }
 
 HttpSession::HttpSession(tcp::socket&& socket, SessionContext& context,

@@ -7,13 +7,14 @@
 #include "http/RequestCheck.h"
 #include "http/Router.h"
 #include "http/ServerOptions.h"
+#include "http/SessionMemory.h"
 #include "model/Page.h"
 #include "model/PageCache.h"
 
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/steady_timer.hpp>
 #include <boost/beast/core/error.hpp>
-#include <boost/beast/core/flat_buffer.hpp>
+#include <boost/beast/core/flat_static_buffer.hpp>
 #include <boost/beast/core/tcp_stream.hpp>
 
 #include <array>
@@ -44,7 +45,8 @@ struct SessionContext {
 // One client connection: reads a request head under a deadline and the parser's limits,
 // discards a small body, writes the answer and waits for the next request or closes. Runs on
 // one single-threaded event loop. Owned by its own pending operations; the connection closes
-// when the last one ends.
+// when the last one ends. Lives on pages of its own (see create()); its pending operations
+// take their memory from the event loop's thread, which recycles it.
 class HttpSession final : public ConnectionSlots::Connection,
                           public std::enable_shared_from_this<HttpSession> {
 public:
@@ -52,7 +54,8 @@ public:
     static constexpr std::size_t kReadBufferBytes = 24 * 1024;
 
     // A session for `socket`, admitted by `ticket`, whose place it gives back when it ends
-    // (also when this throws std::bad_alloc, out of memory).
+    // (also when this throws std::bad_alloc, out of memory). Mapped on pages of its own, so
+    // that connections opened and closed in bursts leave no holes in the heap.
     static std::shared_ptr<HttpSession> create(boost::asio::ip::tcp::socket&& socket,
                                                SessionContext& context,
                                                ConnectionSlots::Ticket ticket);
@@ -125,8 +128,9 @@ private:
     ReplyWriter m_reply;
     // Bytes drained while closing.
     std::size_t m_drained = 0;
-    // Received bytes not yet parsed, kReadBufferBytes at most; may hold pipelined requests.
-    boost::beast::flat_buffer m_buffer{kReadBufferBytes};
+    // Received bytes not yet parsed; may hold pipelined requests. Last, so that its unused
+    // pages are never touched.
+    boost::beast::flat_static_buffer<kReadBufferBytes> m_buffer;
 };
 
 }  // namespace zonarium
