@@ -48,7 +48,7 @@ std::string accessLogLine(const AccessRecord& record, Instant when) {
     line += record.referer.empty() ? std::string("-") : safeText(record.referer, 600);
     line += "\" \"";
     line += record.userAgent.empty() ? std::string("-") : safeText(record.userAgent, 300);
-    line += '"';
+    line += record.cut ? "\" cut" : "\"";
     return line;
 }
 

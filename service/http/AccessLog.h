@@ -22,10 +22,13 @@ struct AccessRecord {
     // Header values; empty when the request had none.
     std::string_view referer = {};
     std::string_view userAgent = {};
+    // The client took less than the whole answer: the connection ended or stalled first.
+    bool cut = false;
 };
 
 // One access-log line in the combined format read by log analysers, without a line feed:
-// PEER - - [DD/Mon/YYYY:HH:MM:SS +0000] "REQUEST LINE" STATUS BYTES "REFERER" "USER-AGENT".
+// PEER - - [DD/Mon/YYYY:HH:MM:SS +0000] "REQUEST LINE" STATUS BYTES "REFERER" "USER-AGENT",
+// followed by " cut" for an answer cut short. BYTES are the body bytes the client took;
 // BYTES, referer and user agent are "-" when there are none. Peer, request line, referer and
 // user agent have bytes outside printable ASCII, quotes and backslashes written as \xHH, so
 // no field leaves its quotes or its line, and are cut (with "...") at 64, 600, 600 and 300

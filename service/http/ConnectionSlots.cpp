@@ -2,16 +2,22 @@
 
 namespace zonarium {
 
-bool ConnectionSlots::admit(std::shared_ptr<Connection>& evicted) {
+ConnectionSlots::Ticket::~Ticket() {
+    if (m_slots != nullptr) {
+        m_slots->release(*this);
+    }
+}
+
+ConnectionSlots::Ticket ConnectionSlots::admit(std::shared_ptr<Connection>& evicted) {
     const std::lock_guard lock(m_mutex);
     if (m_open >= m_capacity) {
         if (m_waiting.empty()) {
-            return false;
+            return Ticket();
         }
         evicted = evictOldestLocked();
     }
     ++m_open;
-    return true;
+    return Ticket(*this);
 }
 
 std::shared_ptr<ConnectionSlots::Connection> ConnectionSlots::evictOldest() {
@@ -24,7 +30,7 @@ std::shared_ptr<ConnectionSlots::Connection> ConnectionSlots::evictOldestLocked(
         return nullptr;
     }
     // Alive: a session leaves the list (in release()) before its destruction ends.
-    Entry& oldest = m_waiting.front();
+    Ticket& oldest = m_waiting.front();
     m_waiting.pop_front();
     oldest.waiting = false;
     oldest.evicted = true;
@@ -34,7 +40,23 @@ std::shared_ptr<ConnectionSlots::Connection> ConnectionSlots::evictOldestLocked(
     return oldest.connection->keepForClosing();
 }
 
-void ConnectionSlots::release(Entry& entry) {
+void ConnectionSlots::closeIdle() {
+    std::vector<std::shared_ptr<Connection>> waiting;
+    {
+        const std::lock_guard lock(m_mutex);
+        for (Ticket& ticket : m_waiting) {
+            if (auto connection = ticket.connection->keepForClosing()) {
+                waiting.push_back(std::move(connection));
+            }
+        }
+    }
+    // Outside the lock: a connection destroyed here leaves the list in release().
+    for (const auto& connection : waiting) {
+        connection->closeIfIdle();
+    }
+}
+
+void ConnectionSlots::release(Ticket& entry) {
     const std::lock_guard lock(m_mutex);
     if (entry.waiting) {
         m_waiting.erase(m_waiting.iterator_to(entry));
@@ -46,7 +68,7 @@ void ConnectionSlots::release(Entry& entry) {
     }
 }
 
-void ConnectionSlots::startWaiting(Entry& entry, Connection* connection) {
+void ConnectionSlots::startWaiting(Ticket& entry, Connection* connection) {
     const std::lock_guard lock(m_mutex);
     if (!entry.waiting && !entry.evicted) {
         entry.connection = connection;
@@ -55,7 +77,7 @@ void ConnectionSlots::startWaiting(Entry& entry, Connection* connection) {
     }
 }
 
-bool ConnectionSlots::stopWaiting(Entry& entry) {
+bool ConnectionSlots::stopWaiting(Ticket& entry) {
     const std::lock_guard lock(m_mutex);
     if (entry.waiting) {
         m_waiting.erase(m_waiting.iterator_to(entry));

@@ -2,7 +2,6 @@
 
 #include <boost/asio/dispatch.hpp>
 #include <boost/asio/post.hpp>
-#include <boost/asio/write.hpp>
 #include <boost/beast/http/read.hpp>
 
 #include <cstring>
@@ -30,13 +29,18 @@ std::string_view view(beast::string_view text) {
 
 }  // namespace
 
-std::shared_ptr<HttpSession> HttpSession::create(tcp::socket&& socket, SessionContext& context) {
+std::shared_ptr<HttpSession> HttpSession::create(tcp::socket&& socket, SessionContext& context,
+                                                 ConnectionSlots::Ticket ticket) {
     return std::allocate_shared<HttpSession>(PageAllocator<HttpSession>(), std::move(socket),
-                                             context);
+                                             context, std::move(ticket));
 }
 
-HttpSession::HttpSession(tcp::socket&& socket, SessionContext& context)
-    : m_stream(std::move(socket)), m_pageWait(m_stream.get_executor()), m_context(context) {
+HttpSession::HttpSession(tcp::socket&& socket, SessionContext& context,
+                         ConnectionSlots::Ticket ticket)
+    : m_stream(std::move(socket)),
+      m_pageWait(m_stream.get_executor()),
+      m_context(context),
+      m_ticket(std::move(ticket)) {
     tcp::socket& connection = m_stream.socket();
     beast::error_code ec;
     const tcp::endpoint peer = connection.remote_endpoint(ec);
@@ -52,13 +56,9 @@ HttpSession::HttpSession(tcp::socket&& socket, SessionContext& context)
     }
 }
 
-HttpSession::~HttpSession() {
-    m_context.slots.release(m_slot);
-}
-
 void HttpSession::start() {
     // Waiting from now, in the order connections are accepted, whichever loop serves it.
-    m_context.slots.startWaiting(m_slot, this);
+    m_context.slots.startWaiting(m_ticket, this);
     net::dispatch(m_stream.get_executor(), [self = shared_from_this()] { self->awaitRequest(); });
 }
 
@@ -69,8 +69,22 @@ void HttpSession::close() {
     });
 }
 
+void HttpSession::closeIfIdle() {
+    net::post(m_stream.get_executor(), [self = shared_from_this()] {
+        if (self->m_idle && !self->requestArrived()) {
+            beast::error_code ec;
+            self->m_stream.socket().close(ec);
+        }
+    });
+}
+
 std::shared_ptr<ConnectionSlots::Connection> HttpSession::keepForClosing() {
     return weak_from_this().lock();
+}
+
+bool HttpSession::requestArrived() {
+    beast::error_code ec;
+    return m_stream.socket().available(ec) > 0 && !ec;
 }
 
 void HttpSession::finish() {
@@ -84,12 +98,18 @@ void HttpSession::awaitRequest() {
     m_parser->body_limit(options.maxBodyBytes);
     // Waiting for a request, also when one has begun already: the waiting longest may be
     // closed to make room.
-    m_context.slots.startWaiting(m_slot, this);
+    m_context.slots.startWaiting(m_ticket, this);
     if (m_buffer.size() > 0) {
         // A pipelined request has begun already.
         onFirstBytes({}, 0);
         return;
     }
+    if (m_context.draining && !requestArrived()) {
+        // Stopping: no new request is waited for. Seen here or by closeIfIdle().
+        finish();
+        return;
+    }
+    m_idle = true;
     m_stream.expires_after(m_served == 0 ? options.ioTimeout : options.keepAliveTimeout);
     m_stream.async_read_some(
         m_buffer.prepare(kFirstReadBytes),
@@ -99,6 +119,7 @@ void HttpSession::awaitRequest() {
 }
 
 void HttpSession::onFirstBytes(beast::error_code ec, std::size_t received) {
+    m_idle = false;
     if (ec) {
         finish();  // idle time-out, closed by the client or evicted
         return;
@@ -112,7 +133,7 @@ void HttpSession::onFirstBytes(beast::error_code ec, std::size_t received) {
 }
 
 void HttpSession::onHead(beast::error_code ec) {
-    if (!m_context.slots.stopWaiting(m_slot)) {
+    if (!m_context.slots.stopWaiting(m_ticket)) {
         finish();  // evicted to make room
         return;
     }
@@ -155,29 +176,29 @@ void HttpSession::onVerdict(const RequestVerdict& verdict) {
     const bool ends =
         !request.keep_alive() || m_served + 1 >= m_context.options.keepAliveMaxRequests;
     m_awaitingPage = true;
-    m_context.route(view(request.target()), [self = shared_from_this(), ends](Reply reply) {
-        // On this connection's loop: at once when answered there, else queued to it.
-        net::dispatch(self->m_stream.get_executor(),
-                      [self, ends, reply = std::move(reply)]() mutable {
-                          self->m_awaitingPage = false;
-                          self->m_pageWait.cancel();
-                          if (!self->m_stream.socket().is_open()) {
-                              // Closed by its deadline while the page was made: nothing is
-                              // sent, and nothing logged as sent.
-                              self->finish();
-                              return;
-                          }
-                          self->send(std::move(reply), ends);
-                      });
-    });
+    const std::uint64_t routed = ++m_routed;
+    m_context.router.route(
+        view(request.target()), [self = shared_from_this(), ends, routed](Reply reply) {
+            // On this connection's loop: at once when answered there, else queued to it.
+            net::dispatch(self->m_stream.get_executor(),
+                          [self, ends, routed, reply = std::move(reply)]() mutable {
+                              if (!self->m_awaitingPage || routed != self->m_routed) {
+                                  return;  // answered 503 meanwhile
+                              }
+                              self->m_awaitingPage = false;
+                              self->m_pageWait.cancel();
+                              self->send(std::move(reply), ends);
+                          });
+        });
     if (m_awaitingPage) {
-        // A page still being made is waited for no longer than a reply is. No operation is
-        // pending on the stream meanwhile, so its deadline would not apply.
+        // A page still being made is waited for no longer than a reply is; then the client is
+        // told to ask again. No operation is pending on the stream meanwhile, so its deadline
+        // would not apply.
         m_pageWait.expires_after(m_context.options.ioTimeout);
         m_pageWait.async_wait([self = shared_from_this()](beast::error_code ec) {
             if (!ec && self->m_awaitingPage) {
-                beast::error_code ignored;
-                self->m_stream.socket().close(ignored);
+                self->m_awaitingPage = false;
+                self->send(self->m_context.router.late(view(self->m_parser->get().target())), true);
             }
         });
     }
@@ -185,6 +206,8 @@ void HttpSession::onVerdict(const RequestVerdict& verdict) {
 
 void HttpSession::send(Reply reply, bool ends) {
     const ServerOptions& options = m_context.options;
+    // Once a stop has begun, every answer is the connection's last.
+    ends = ends || m_context.draining;
     ReplyHeadFields fields;
     fields.closes = ends;
     fields.http10 = m_parser->get().version() < 11;
@@ -198,15 +221,25 @@ void HttpSession::send(Reply reply, bool ends) {
     if (m_reply.tailFromFile()) {
         setCorked(m_stream.socket().native_handle(), true);
     }
-    m_stream.expires_after(options.ioTimeout);
-    net::async_write(m_stream, m_reply.firstBuffers(),
-                     [self = shared_from_this(), ends](beast::error_code ec, std::size_t) {
-                         if (!ec && self->m_reply.tailPending()) {
-                             self->sendTail(ends);
-                         } else {
-                             self->onSent(ends, ec);
-                         }
-                     });
+    writeFirst(ends);
+}
+
+void HttpSession::writeFirst(bool ends) {
+    // Each write has the whole time-out: a client reading slowly gets the whole reply, one
+    // that takes nothing for that long is cut off.
+    m_stream.expires_after(m_context.options.ioTimeout);
+    m_stream.async_write_some(
+        m_reply.firstBuffers(),
+        [self = shared_from_this(), ends](beast::error_code ec, std::size_t written) {
+            self->m_reply.firstWritten(written);
+            if (!ec && !self->m_reply.firstDone()) {
+                self->writeFirst(ends);
+            } else if (!ec && self->m_reply.tailPending()) {
+                self->sendTail(ends);
+            } else {
+                self->onSent(ends, ec);
+            }
+        });
 }
 
 void HttpSession::sendTail(bool ends) {
@@ -221,6 +254,7 @@ void HttpSession::sendTail(bool ends) {
                       [self = shared_from_this(), ends] { self->sendTail(ends); });
             return;
         case ReplyWriter::TailStep::SocketFull:
+            m_stream.expires_after(m_context.options.ioTimeout);
             m_stream.async_write_some(
                 net::buffer(m_reply.unsentTail()),
                 [self = shared_from_this(), ends](beast::error_code error, std::size_t written) {
@@ -248,8 +282,9 @@ void HttpSession::onSent(bool ends, beast::error_code ec) {
             return found == fields.end() ? std::string_view() : view(found->value());
         };
         m_context.log(AccessRecord{std::string_view(m_peer.data(), m_peerLength), m_requestLine,
-                                   m_reply.status(), m_headOnly ? 0 : m_reply.bodyBytes(),
-                                   header(http::field::referer), header(http::field::user_agent)});
+                                   m_reply.status(), m_reply.bodyBytesSent(),
+                                   header(http::field::referer), header(http::field::user_agent),
+                                   !m_reply.complete()});
     }
     // Nothing of the answered request stays on the heap while the connection waits.
     m_reply.clear();

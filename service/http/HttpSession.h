@@ -5,6 +5,7 @@
 #include "http/Reply.h"
 #include "http/ReplyWriter.h"
 #include "http/RequestCheck.h"
+#include "http/Router.h"
 #include "http/ServerOptions.h"
 #include "http/SessionMemory.h"
 #include "model/Page.h"
@@ -17,8 +18,10 @@
 #include <boost/beast/core/tcp_stream.hpp>
 
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -30,12 +33,13 @@ namespace zonarium {
 // What a session needs of its server; outlives every session.
 struct SessionContext {
     ServerOptions options;
-    // Answers a GET or HEAD of `target` whose head passed every limit by calling `answer`
-    // with the reply, at once or later from another thread.
-    std::function<void(std::string_view target, std::function<void(Reply)> answer)> route;
+    // Answers the requests whose head passed every limit.
+    const Router& router;
     // Writes the access-log line of one answer.
     std::function<void(const AccessRecord& record)> log;
     ConnectionSlots slots;
+    // A graceful stop has begun: idle connections close, answers say the connection closes.
+    std::atomic<bool> draining{false};
 };
 
 // One client connection: reads a request head under a deadline and the parser's limits,
@@ -49,12 +53,14 @@ public:
     // Bytes of request read ahead at most; a head must fit, with room for what follows it.
     static constexpr std::size_t kReadBufferBytes = 24 * 1024;
 
-    // A session for `socket`, mapped on pages of its own so that connections opened and
-    // closed in bursts leave no holes in the heap; throws std::bad_alloc when out of memory.
+    // A session for `socket`, admitted by `ticket`, whose place it gives back when it ends
+    // (also when this throws std::bad_alloc, out of memory). Mapped on pages of its own, so
+    // that connections opened and closed in bursts leave no holes in the heap.
     static std::shared_ptr<HttpSession> create(boost::asio::ip::tcp::socket&& socket,
-                                               SessionContext& context);
-    HttpSession(boost::asio::ip::tcp::socket&& socket, SessionContext& context);
-    ~HttpSession() override;
+                                               SessionContext& context,
+                                               ConnectionSlots::Ticket ticket);
+    HttpSession(boost::asio::ip::tcp::socket&& socket, SessionContext& context,
+                ConnectionSlots::Ticket ticket);
     HttpSession(const HttpSession&) = delete;
     HttpSession& operator=(const HttpSession&) = delete;
 
@@ -63,9 +69,9 @@ public:
     void start();
     // Closes the connection from any thread; for a connection evicted by ConnectionSlots.
     void close() override;
+    // Closes the connection from any thread if it waits for a request not yet begun.
+    void closeIfIdle() override;
     std::shared_ptr<ConnectionSlots::Connection> keepForClosing() override;
-    // The session's place in ConnectionSlots.
-    ConnectionSlots::Entry& slot() { return m_slot; }
 
 private:
     void awaitRequest();
@@ -76,6 +82,8 @@ private:
     void onVerdict(const RequestVerdict& verdict);
     // Writes `reply`; `ends` closes the connection after it.
     void send(Reply reply, bool ends);
+    // Writes what is left of the head, front and short tail, a write at a time.
+    void writeFirst(bool ends);
     void onSent(bool ends, boost::beast::error_code ec);
     // Sends the rest of the page tail from its memory file, by the kernel, while the socket
     // takes it; when it is full, writes the next piece from memory under the write deadline
@@ -85,20 +93,28 @@ private:
     // answer is not lost to a reset; the connection closes after.
     void closeGracefully();
     void drain();
+    // True when bytes of a request wait in the socket, not yet read.
+    bool requestArrived();
     // Ends the session: no operation follows and the connection closes.
     void finish();
 
     // The connection; every read and write ends at the deadline last set on it
     // (expires_after), which closes the connection.
     boost::beast::tcp_stream m_stream;
-    // Closes the connection when a page being made takes longer than ioTimeout, while no
-    // read or write is pending.
+    // Answers 503 when a page being made takes longer than ioTimeout, while no read or write
+    // is pending.
     boost::asio::steady_timer m_pageWait;
     bool m_awaitingPage = false;
+    // Requests handed to the router; an answer for an earlier one comes too late and is
+    // dropped.
+    std::uint64_t m_routed = 0;
+    // Waiting for the first byte of a request, with nothing of one received.
+    bool m_idle = false;
     // Parser of the request being read; a fresh one per request, dropped once answered.
     std::optional<RequestParser> m_parser;
     SessionContext& m_context;
-    ConnectionSlots::Entry m_slot;
+    // The connection's place among the open ones.
+    ConnectionSlots::Ticket m_ticket;
     // Peer address as logged.
     std::array<char, 64> m_peer{};
     std::size_t m_peerLength = 0;

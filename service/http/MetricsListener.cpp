@@ -130,17 +130,25 @@ void MetricsListener::accept() {
         if (ec == net::error::operation_aborted || !m_acceptor->is_open()) {
             return;
         }
-        if (!ec) {
-            // A connection leaves the list as it is destroyed, so the oldest is alive.
-            if (m_scrapes.size() >= kMaxConnections) {
-                if (const auto oldest = m_scrapes.front().lock()) {
-                    m_scrapes.pop_front();
-                    oldest->counted = false;
-                    oldest->close();
+        if (ec) {
+            // Out of descriptors, most likely: try again shortly rather than spin.
+            m_acceptRetry.expires_after(kAcceptRetry);
+            m_acceptRetry.async_wait([this](boost::system::error_code waited) {
+                if (!waited) {
+                    accept();
                 }
-            }
-            std::make_shared<Scrape>(*this, std::move(socket))->start();
+            });
+            return;
         }
+        // A connection leaves the list as it is destroyed, so the oldest is alive.
+        if (m_scrapes.size() >= kMaxConnections) {
+            if (const auto oldest = m_scrapes.front().lock()) {
+                m_scrapes.pop_front();
+                oldest->counted = false;
+                oldest->close();
+            }
+        }
+        std::make_shared<Scrape>(*this, std::move(socket))->start();
         accept();
     });
 }

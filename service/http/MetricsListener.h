@@ -4,6 +4,7 @@
 
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/steady_timer.hpp>
 
 #include <atomic>
 #include <chrono>
@@ -27,6 +28,8 @@ public:
     static constexpr std::size_t kMaxConnections = 8;
     // Largest request head read.
     static constexpr std::size_t kMaxHeadBytes = 8192;
+    // Pause before accepting again after accept failed (out of descriptors, say).
+    static constexpr std::chrono::milliseconds kAcceptRetry{50};
 
     // `metrics` must outlive the listener.
     explicit MetricsListener(Metrics& metrics);
@@ -54,6 +57,8 @@ private:
     std::list<std::weak_ptr<Scrape>> m_scrapes;
     boost::asio::io_context m_loop{1};
     std::optional<boost::asio::ip::tcp::acceptor> m_acceptor;
+    // Paces accepting after an accept failure.
+    boost::asio::steady_timer m_acceptRetry{m_loop};
     int m_port = 0;
     std::thread m_thread;
 };

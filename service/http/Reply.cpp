@@ -2,16 +2,20 @@
 
 #include "model/Page.h"
 
+#include <boost/asio/buffer.hpp>
+#include <boost/beast/core/buffer_traits.hpp>
+#include <boost/beast/http/empty_body.hpp>
+#include <boost/beast/http/message.hpp>
+#include <boost/beast/http/serializer.hpp>
 #include <boost/beast/http/status.hpp>
 
-#include <array>
-#include <charconv>
-#include <cstdint>
-#include <cstring>
+#include <string>
 
 namespace zonarium {
 
-namespace http = boost::beast::http;
+namespace beast = boost::beast;
+namespace http = beast::http;
+namespace net = boost::asio;
 
 namespace {
 
@@ -19,36 +23,6 @@ std::string_view reasonPhrase(int status) {
     const auto phrase = http::obsolete_reason(static_cast<http::status>(status));
     return {phrase.data(), phrase.size()};
 }
-
-// Appends text and numbers to fixed memory, remembering when they did not fit.
-class HeadWriter {
-public:
-    explicit HeadWriter(std::span<char> head) : m_head(head) {}
-
-    HeadWriter& operator<<(std::string_view text) {
-        if (text.size() > m_head.size() - m_length) {
-            m_overflow = true;
-        } else {
-            std::memcpy(m_head.data() + m_length, text.data(), text.size());
-            m_length += text.size();
-        }
-        return *this;
-    }
-    HeadWriter& operator<<(std::uint64_t value) {
-        std::array<char, 24> digits{};
-        const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), value).ptr;
-        return *this << std::string_view(digits.data(),
-                                         static_cast<std::size_t>(end - digits.data()));
-    }
-
-    // Bytes written; 0 when something did not fit.
-    std::size_t length() const { return m_overflow ? 0 : m_length; }
-
-private:
-    std::span<char> m_head;
-    std::size_t m_length = 0;
-    bool m_overflow = false;
-};
 
 }  // namespace
 
@@ -66,29 +40,48 @@ Reply errorReply(int status, std::string_view reason) {
 }
 
 std::size_t writeReplyHead(std::span<char> head, const ReplyHeadFields& fields) {
-    HeadWriter out(head);
-    out << "HTTP/1.1 " << static_cast<std::uint64_t>(fields.status) << " "
-        << reasonPhrase(fields.status) << "\r\nContent-Type: " << fields.contentType << "\r\n";
+    http::response<http::empty_body> response{static_cast<http::status>(fields.status), 11};
+    response.set(http::field::content_type,
+                 beast::string_view(fields.contentType.data(), fields.contentType.size()));
     if (fields.status == 200) {
-        out << "Cache-Control: no-store\r\n";
+        response.set(http::field::cache_control, "no-store");
     }
     if (fields.status == 405) {
-        out << "Allow: GET, HEAD\r\n";
+        response.set(http::field::allow, "GET, HEAD");
     }
-    out << "Content-Length: " << static_cast<std::uint64_t>(fields.contentLength) << "\r\n";
+    if (fields.retryAfter.count() > 0) {
+        response.set(http::field::retry_after, std::to_string(fields.retryAfter.count()));
+    }
+    response.content_length(fields.contentLength);
     if (fields.closes) {
-        out << "Connection: close\r\n";
+        response.set(http::field::connection, "close");
     } else {
         if (fields.http10) {
-            out << "Connection: keep-alive\r\n";
+            response.set(http::field::connection, "keep-alive");
         }
-        const auto seconds = static_cast<std::uint64_t>(
-            std::chrono::ceil<std::chrono::seconds>(fields.keepAliveTimeout).count());
-        out << "Keep-Alive: timeout=" << seconds
-            << ", max=" << static_cast<std::uint64_t>(fields.keepAliveMaxRequests) << "\r\n";
+        const auto seconds =
+            std::chrono::ceil<std::chrono::seconds>(fields.keepAliveTimeout).count();
+        response.set(http::field::keep_alive, "timeout=" + std::to_string(seconds) + ", max=" +
+                                                  std::to_string(fields.keepAliveMaxRequests));
     }
-    out << "\r\n";
-    return out.length();
+    // The head alone: the body follows from the caller's own buffers.
+    http::response_serializer<http::empty_body> serializer{response};
+    serializer.split(true);
+    std::size_t length = 0;
+    bool fits = true;
+    beast::error_code ec;
+    while (fits && !ec && !serializer.is_header_done()) {
+        serializer.next(ec, [&](beast::error_code&, const auto& buffers) {
+            const std::size_t size = beast::buffer_bytes(buffers);
+            fits = size <= head.size() - length;
+            if (fits) {
+                net::buffer_copy(net::buffer(head.data() + length, size), buffers);
+                length += size;
+            }
+            serializer.consume(size);
+        });
+    }
+    return fits && !ec ? length : 0;
 }
 
 }  // namespace zonarium

@@ -22,6 +22,9 @@ struct Reply {
     std::string front;
     // Cached page whose tail follows `front`; may be null.
     std::shared_ptr<const CachedPage> parts;
+    // Stated as Retry-After when not zero: how long the client should wait before asking
+    // again.
+    std::chrono::seconds retryAfter{0};
 };
 
 // A short page naming `status` and `reason`.
@@ -41,10 +44,12 @@ struct ReplyHeadFields {
     // seconds) and for how many requests in all.
     std::chrono::milliseconds keepAliveTimeout{0};
     std::size_t keepAliveMaxRequests = 0;
+    // Stated as Retry-After when not zero.
+    std::chrono::seconds retryAfter{0};
 };
 
-// Writes the status line and header block of an HTTP/1.1 answer into `head`; returns its
-// length, 0 when it does not fit.
+// Writes the status line and header block of an HTTP/1.1 answer into `head`, through Beast's
+// serializer; returns its length, 0 when it does not fit.
 std::size_t writeReplyHead(std::span<char> head, const ReplyHeadFields& fields);
 
 }  // namespace zonarium

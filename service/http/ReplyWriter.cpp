@@ -29,6 +29,7 @@ bool ReplyWriter::prepare(Reply reply, ReplyHeadFields fields, bool headOnly) {
     fields.status = reply.status;
     fields.contentType = reply.contentType;
     fields.contentLength = m_bodyBytes;
+    fields.retryAfter = reply.retryAfter;
     m_headLength = writeReplyHead(m_head, fields);
     if (m_headLength == 0) {
         return false;
@@ -36,6 +37,7 @@ bool ReplyWriter::prepare(Reply reply, ReplyHeadFields fields, bool headOnly) {
     m_tail.reset();
     m_tailSent = 0;
     m_tailFromFile = false;
+    m_front.clear();
     if (!headOnly) {
         m_front = std::move(reply.front);
         if (reply.parts) {
@@ -46,6 +48,9 @@ bool ReplyWriter::prepare(Reply reply, ReplyHeadFields fields, bool headOnly) {
             m_tailSent = m_tailFromFile ? 0 : m_tail->tail.size();
         }
     }
+    m_firstSent = 0;
+    m_firstBytes =
+        m_headLength + m_front.size() + (m_tail && !m_tailFromFile ? m_tail->tail.size() : 0);
     return true;
 }
 
@@ -55,7 +60,18 @@ std::array<net::const_buffer, 3> ReplyWriter::firstBuffers() const {
     if (m_tail && !m_tailFromFile) {
         buffers[2] = net::buffer(m_tail->tail);
     }
+    std::size_t taken = m_firstSent;
+    for (net::const_buffer& buffer : buffers) {
+        const std::size_t skipped = std::min(taken, buffer.size());
+        buffer += skipped;
+        taken -= skipped;
+    }
     return buffers;
+}
+
+std::size_t ReplyWriter::bodyBytesSent() const {
+    const std::size_t first = m_firstSent > m_headLength ? m_firstSent - m_headLength : 0;
+    return first + (m_tailFromFile ? m_tailSent : 0);
 }
 
 ReplyWriter::TailStep ReplyWriter::sendTailFromFile(int socket, boost::beast::error_code& ec) {

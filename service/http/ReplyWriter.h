@@ -33,8 +33,12 @@ public:
     // the reply) and holds its body, none of it when `headOnly`. False when the head does
     // not fit, which the fields of this service never cause.
     bool prepare(Reply reply, ReplyHeadFields fields, bool headOnly);
-    // Head, front and a short tail, to be written first.
+    // What is still to be written of the head, front and short tail, which go first.
     std::array<boost::asio::const_buffer, 3> firstBuffers() const;
+    // `bytes` more of firstBuffers() were taken by the client.
+    void firstWritten(std::size_t bytes) { m_firstSent += bytes; }
+    // True once firstBuffers() holds nothing more.
+    bool firstDone() const { return m_firstSent >= m_firstBytes; }
     // True while a tail is still to be sent after firstBuffers().
     bool tailPending() const { return m_tail && m_tailSent < m_tail->tail.size(); }
     // True when the tail goes from its memory file; the socket is to stay corked meanwhile,
@@ -51,6 +55,10 @@ public:
     int status() const { return m_status; }
     // Body bytes of the answer, as its Content-Length states.
     std::size_t bodyBytes() const { return m_bodyBytes; }
+    // Body bytes the client has taken so far; less than bodyBytes() for a reply cut short.
+    std::size_t bodyBytesSent() const;
+    // True when every byte of the answer went, head and (unless HEAD) body.
+    bool complete() const { return firstDone() && !tailPending(); }
     // Drops the answer's body, so that nothing of it stays on the heap.
     void clear();
 
@@ -58,6 +66,9 @@ private:
     // Status line and header block.
     std::array<char, 512> m_head{};
     std::size_t m_headLength = 0;
+    // Bytes of firstBuffers() in all, and those taken so far.
+    std::size_t m_firstBytes = 0;
+    std::size_t m_firstSent = 0;
     // Body bytes before the page tail; kept until they are sent.
     std::string m_front;
     // A page whose tail is still to be sent, and how much of that tail has gone.

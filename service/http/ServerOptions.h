@@ -27,7 +27,8 @@ struct ServerOptions {
     // connection waiting longest for a request is closed to make room.
     std::size_t maxConnections = 4096;
     // Longest wait for the first byte of the first request on a new connection, for a
-    // request body, and for a reply to be taken by the client.
+    // request body, for a page being made (then 503), and for the client to take any byte of
+    // a reply: a reply taken slowly is never cut, one not taken at all for this long is.
     std::chrono::milliseconds ioTimeout{5000};
     // Longest time from the first byte of a request to the end of its head.
     std::chrono::milliseconds headTimeout{10000};

@@ -2,9 +2,10 @@
 
 #include "http/AccessLog.h"
 #include "http/HttpSession.h"
+#include "http/Listener.h"
 #include "http/Listening.h"
 #include "http/Metrics.h"
-#include "http/Query.h"
+#include "model/DescriptorBudget.h"
 #include "model/PageCache.h"
 
 #include <sys/resource.h>
@@ -15,9 +16,9 @@
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/post.hpp>
-#include <boost/asio/steady_timer.hpp>
 
 #include <algorithm>
+#include <limits>
 #include <mutex>
 #include <new>
 #include <optional>
@@ -31,29 +32,15 @@ using tcp = net::ip::tcp;
 
 namespace {
 
-// Descriptors kept free of connections for the server's own use (listener, event loops,
-// log) and for pages still being sent after the cache moved on; past the limit a new page
-// is kept in memory instead of a memory file, so this need not cover every one.
-constexpr std::size_t kOwnDescriptors = 64;
-// Pause before accepting again after accept failed (out of descriptors, say).
-constexpr std::chrono::milliseconds kAcceptRetry{50};
-// How often a graceful stop looks whether the last connection has closed.
-constexpr std::chrono::milliseconds kDrainPoll{20};
-// The health answer is one ASCII line, for scripts and checkers rather than browsers.
-constexpr std::string_view kHealthContentType = "text/plain; charset=US-ASCII";
-
-// The country with the fewest places among those with any; 0 when the table has none. Its
-// page is the cheapest proof that pages can be made.
-int smallestLand(const CityTable& table) {
-    int smallest = 0;
-    for (int land = kFirstLand; land <= kLastLand; ++land) {
-        const std::size_t places = table.places(land).size();
-        if (places > 0 && (smallest == 0 || places < table.places(smallest).size())) {
-            smallest = land;
-        }
-    }
-    return smallest;
-}
+// Descriptors of the process itself: standard streams, the access log, the signal loop,
+// a socket passed by systemd, with room to spare.
+constexpr std::size_t kOwnDescriptors = 32;
+// Descriptors of one event loop (its poller, wake-up and timer).
+constexpr std::size_t kLoopDescriptors = 3;
+// Descriptors of the metrics listener: its loop, its socket, its connections and one more.
+constexpr std::size_t kMetricsDescriptors = 16;
+// Descriptors a reload opens at once at most (places file, zone database, a zone file).
+constexpr std::size_t kReloadDescriptors = 16;
 
 // The soft descriptor limit; 0 when there is none.
 std::size_t descriptorLimit() {
@@ -66,30 +53,35 @@ std::size_t descriptorLimit() {
 
 }  // namespace
 
-std::size_t connectionCapacity(std::size_t wanted, std::size_t descriptorLimit) {
-    const std::size_t capacity = std::max<std::size_t>(1, wanted);
+DescriptorShares shareDescriptors(std::size_t wantedConnections, std::size_t descriptorLimit,
+                                  int loops) {
+    const std::size_t wanted = std::max<std::size_t>(1, wantedConnections);
     if (descriptorLimit == 0) {
-        return capacity;
+        return {wanted, std::numeric_limits<std::size_t>::max()};
     }
-    // The page cache holds up to two memory files per country, the page in place and the
-    // next one; past them a page is kept in memory instead, so a limit too low for both
-    // leaves the connections a quarter of it rather than none.
-    const std::size_t reserved = kOwnDescriptors + PageCache::kMemoryFilesHeld;
+    const std::size_t reserved = kOwnDescriptors +
+                                 kLoopDescriptors * static_cast<std::size_t>(std::max(1, loops)) +
+                                 kMetricsDescriptors + kReloadDescriptors;
+    // A limit too low for the reserve still leaves a quarter to share.
     const std::size_t available = descriptorLimit > reserved + descriptorLimit / 4
                                       ? descriptorLimit - reserved
                                       : descriptorLimit / 4 + 1;
-    return std::min(capacity, available);
+    // The cache's files and as many again a quarter of them for pages still being sent; the
+    // connections get the rest, and half at least. A page past its share is kept in memory.
+    const std::size_t pageFiles = PageCache::kMemoryFilesHeld + PageCache::kMemoryFilesHeld / 4;
+    const std::size_t connections = std::clamp<std::size_t>(
+        std::max(available / 2, available > pageFiles ? available - pageFiles : 0), 1, wanted);
+    return {connections, available > connections ? available - connections : 0};
 }
 
 struct ZonariumServer::Front {
     Front(std::shared_ptr<const CityTable> places, ServerOptions options, Clock now, LogSink sink)
-        : clock(std::move(now)),
+        : shares(shareDescriptors(options.maxConnections, descriptorLimit(), options.threads)),
+          clock(std::move(now)),
           log(std::move(sink)),
           cache(std::move(places), options.renderThreads, options.renderer),
-          context{options,
-                  [this](std::string_view target, std::function<void(Reply)> answer) {
-                      route(target, std::move(answer));
-                  },
+          router(cache, clock),
+          context{options, router,
                   [this, metrics = options.metrics](const AccessRecord& record) {
                       if (metrics != nullptr) {
                           metrics->answered(record.status, record.bodyBytes);
@@ -98,7 +90,8 @@ struct ZonariumServer::Front {
                           log(accessLogLine(record, clock()));
                       }
                   },
-                  ConnectionSlots(connectionCapacity(options.maxConnections, descriptorLimit()))} {
+                  ConnectionSlots(shares.connections)} {
+        memoryFileBudget().setLimit(shares.memoryFiles);
         if (options.metrics != nullptr) {
             cache.observeRenders([metrics = options.metrics](std::chrono::nanoseconds took) {
                 metrics->pageRendered(took);
@@ -109,23 +102,17 @@ struct ZonariumServer::Front {
         }
     }
 
-    // Accepts the next connection.
-    void accept();
-    void onAccept(boost::system::error_code ec, tcp::socket socket);
-    // Answers a GET or HEAD of `target` through `answer`, at once or once its page is made.
-    void route(std::string_view target, std::function<void(Reply)> answer);
-    // Answers the health path: 200 when the page of the country with the fewest places can
-    // be had for this minute, from the cache or rendered now, else 503.
-    void health(std::function<void(Reply)> answer);
     // Stops the event loops if they still exist.
     void stop();
-    // Stops the event loops once no connection is open, or at `deadline`; on the first loop.
-    void drain(std::chrono::steady_clock::time_point deadline);
 
+    // The descriptors under the limit, as shared out when the server was made.
+    DescriptorShares shares;
     Clock clock;
     LogSink log;
     // Makes the pages, and holds the places served.
     PageCache cache;
+    // Answers each request from the cache.
+    Router router;
     // What every session shares; declared before `loops`, whose end destroys the sessions.
     SessionContext context;
     // Guards `loops` against stop() while run() ends.
@@ -133,135 +120,9 @@ struct ZonariumServer::Front {
     // One event loop per thread, each running alone, so that a connection's work needs no
     // locking; the first also accepts. Empty once run() has ended.
     std::vector<std::unique_ptr<net::io_context>> loops;
-    // Loop that gets the next connection; used by the accepting loop only.
-    std::size_t nextLoop = 0;
-    // The listening socket, on the first loop; empty before bind.
-    std::optional<tcp::acceptor> acceptor;
-    // Paces accepting after an accept failure, and a graceful stop's looks.
-    std::optional<net::steady_timer> acceptRetry;
-    // A graceful stop has begun: nothing is accepted any more. Used by the first loop only.
-    bool draining = false;
+    // Accepts on the first loop; empty before bind and once run() has ended.
+    std::optional<Listener> listener;
 };
-
-void ZonariumServer::Front::accept() {
-    if (draining) {
-        return;
-    }
-    net::io_context& loop = *loops[nextLoop];
-    nextLoop = (nextLoop + 1) % loops.size();
-    acceptor->async_accept(loop, [this](boost::system::error_code ec, tcp::socket socket) {
-        onAccept(ec, std::move(socket));
-    });
-}
-
-void ZonariumServer::Front::onAccept(boost::system::error_code ec, tcp::socket socket) {
-    if (ec == net::error::operation_aborted || (ec && draining)) {
-        return;
-    }
-    if (ec) {
-        // Out of descriptors, most likely: close the connection waiting longest, if any, and
-        // try again shortly rather than spin.
-        if (const auto evicted = context.slots.evictOldest()) {
-            evicted->close();
-        }
-        acceptRetry->expires_after(kAcceptRetry);
-        acceptRetry->async_wait([this](boost::system::error_code waited) {
-            if (!waited) {
-                accept();
-            }
-        });
-        return;
-    }
-    std::shared_ptr<ConnectionSlots::Connection> evicted;
-    if (context.slots.admit(evicted)) {
-        if (evicted) {
-            evicted->close();
-        }
-        std::shared_ptr<HttpSession> session;
-        try {
-            session = HttpSession::create(std::move(socket), context);
-        } catch (const std::bad_alloc&) {
-            // Out of memory: the connection closes unanswered and gives its place back.
-            ConnectionSlots::Entry unused;
-            context.slots.release(unused);
-        }
-        if (session) {
-            session->start();
-        }
-    }
-    accept();
-}
-
-void ZonariumServer::Front::route(std::string_view target, std::function<void(Reply)> answer) {
-    const PageQuery query = parsePageQuery(target);
-    switch (query.status) {
-        case PageQuery::Status::Health:
-            return health(std::move(answer));
-        case PageQuery::Status::NoSuchPath:
-            return answer(errorReply(404, "No such page."));
-        case PageQuery::Status::LandMissing:
-            return answer(errorReply(400, "Exactly one land parameter is required."));
-        case PageQuery::Status::LandNotANumber:
-            return answer(errorReply(400, "The land parameter must be a country number."));
-        case PageQuery::Status::LandOutOfRange:
-            return answer(errorReply(404, "No places are known for this country number."));
-        case PageQuery::Status::Page:
-            break;
-    }
-    if (cache.table()->places(query.land).empty()) {
-        return answer(errorReply(404, "No places are known for this country number."));
-    }
-    std::string identifier =
-        isWellFormedIdentifier(query.identifier) ? std::string(query.identifier) : newIdentifier();
-    cache.parts(query.land, clock(),
-                [answer = std::move(answer),
-                 identifier = std::move(identifier)](std::shared_ptr<const CachedPage> parts) {
-                    if (!parts) {
-                        answer(errorReply(503, "The page could not be made; please try again."));
-                        return;
-                    }
-                    Reply reply;
-                    reply.front.reserve(parts->head.size() + identifier.size());
-                    reply.front = parts->head;
-                    reply.front += identifier;
-                    reply.parts = std::move(parts);
-                    answer(std::move(reply));
-                });
-}
-
-void ZonariumServer::Front::health(std::function<void(Reply)> answer) {
-    const std::shared_ptr<const CityTable> table = cache.table();
-    const int probeLand = smallestLand(*table);
-    Reply reply;
-    reply.status = 503;
-    reply.contentType = kHealthContentType;
-    reply.front =
-        " tzdata " + table->tzdataRelease() + " places " + std::to_string(table->size()) + "\n";
-    if (probeLand == 0) {
-        reply.front.insert(0, "unavailable");
-        return answer(std::move(reply));
-    }
-    cache.parts(probeLand, clock(),
-                [answer = std::move(answer),
-                 reply = std::move(reply)](std::shared_ptr<const CachedPage> parts) mutable {
-                    reply.status = parts ? 200 : 503;
-                    reply.front.insert(0, parts ? "ok" : "unavailable");
-                    answer(std::move(reply));
-                });
-}
-
-void ZonariumServer::Front::drain(std::chrono::steady_clock::time_point deadline) {
-    if (context.slots.open() == 0 || std::chrono::steady_clock::now() >= deadline) {
-        stop();
-        return;
-    }
-    acceptRetry->expires_after(kDrainPoll);
-    acceptRetry->async_wait([this, deadline](boost::system::error_code ec) {
-        if (!ec) {
-            drain(deadline);
-        }
-    });
-}
 
 void ZonariumServer::Front::stop() {
     const std::lock_guard lock(ioMutex);
@@ -299,7 +160,7 @@ bool ZonariumServer::bind(const std::string& host, int port) {
     }
     boost::system::error_code ec;
     m_port = acceptor->local_endpoint(ec).port();
-    m_front->acceptor.emplace(std::move(*acceptor));
+    m_front->listener.emplace(std::move(*acceptor), m_front->loops, m_front->context);
     return !ec;
 }
 
@@ -320,16 +181,16 @@ bool ZonariumServer::adopt(int descriptor) {
         return false;
     }
     m_port = acceptor.local_endpoint(ec).port();
-    m_front->acceptor.emplace(std::move(acceptor));
+    m_front->listener.emplace(std::move(acceptor), m_front->loops, m_front->context);
     return !ec;
 }
 
 std::string ZonariumServer::address() const {
     boost::system::error_code ec;
-    if (!m_front->acceptor) {
+    if (!m_front->listener) {
         return {};
     }
-    const tcp::endpoint endpoint = m_front->acceptor->local_endpoint(ec);
+    const tcp::endpoint endpoint = m_front->listener->socket().local_endpoint(ec);
     return ec ? std::string() : endpoint.address().to_string();
 }
 
@@ -340,18 +201,9 @@ void ZonariumServer::stopGracefully(std::chrono::milliseconds grace) {
         return;
     }
     net::post(*m_front->loops.front(), [front = m_front.get(), deadline] {
-        if (!front->acceptor || front->draining) {
-            return;
+        if (front->listener) {
+            front->listener->drain(deadline, [front] { front->stop(); });
         }
-        // Only this process's descriptor closes: the socket itself lives on while another
-        // holds it, and the connections queued on it wait for the next to accept them.
-        boost::system::error_code ignored;
-        front->draining = true;
-        front->acceptor->close(ignored);
-        front->acceptRetry->cancel();
-        // Counted after the handlers already queued: a connection accepted just before the
-        // close is served, not dropped with the loop.
-        net::post(*front->loops.front(), [front, deadline] { front->drain(deadline); });
     });
 }
 
@@ -365,11 +217,10 @@ std::uint64_t ZonariumServer::evictedConnections() const {
 
 bool ZonariumServer::run() {
     Front& front = *m_front;
-    if (front.loops.empty() || !front.acceptor) {
+    if (front.loops.empty() || !front.listener) {
         return false;
     }
-    front.acceptRetry.emplace(*front.loops.front());
-    front.accept();
+    front.listener->start();
     std::vector<net::executor_work_guard<net::io_context::executor_type>> busy;
     for (const auto& loop : front.loops) {
         busy.push_back(net::make_work_guard(*loop));
@@ -388,8 +239,7 @@ bool ZonariumServer::run() {
     busy.clear();
     // Destroying the loops destroys every pending operation and with it every session, which
     // closes its connection.
-    front.acceptRetry.reset();
-    front.acceptor.reset();
+    front.listener.reset();
     std::vector<std::unique_ptr<net::io_context>> loops;
     {
         const std::lock_guard lock(front.ioMutex);

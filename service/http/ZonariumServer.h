@@ -1,5 +1,6 @@
 #pragma once
 
+#include "http/Router.h"
 #include "http/ServerOptions.h"
 #include "model/CityTable.h"
 #include "model/LocalTime.h"
@@ -14,12 +15,20 @@
 
 namespace zonarium {
 
-// Open connections allowed for `wanted` at most under a limit of `descriptorLimit` open
-// descriptors (0: none), leaving room for the server's own and the page cache's files.
-std::size_t connectionCapacity(std::size_t wanted, std::size_t descriptorLimit);
+// How the descriptors under a limit are shared out: the server's own, its event loops', the
+// metrics listener's and a reload's come first; the rest goes to connections and to page
+// memory files.
+struct DescriptorShares {
+    // Open connections at most.
+    std::size_t connections = 0;
+    // Page memory files open at most, those of pages still being sent included.
+    std::size_t memoryFiles = 0;
+};
+// The shares for `wantedConnections` at most under a limit of `descriptorLimit` open
+// descriptors (0: no limit) with `loops` event loops.
+DescriptorShares shareDescriptors(std::size_t wantedConnections, std::size_t descriptorLimit,
+                                  int loops);
 
-// Source of the current instant; replaced in tests.
-using Clock = std::function<Instant()>;
 // Receives one finished access-log line, without its line feed; must be thread-safe and
 // should not block.
 using LogSink = std::function<void(std::string_view)>;
@@ -57,9 +66,10 @@ public:
     bool run();
     // Ends run() from any thread (also before run() begins), without waiting for any client.
     void stop();
-    // Stops accepting and ends run() once every open connection has closed (when its client
-    // is done, or it times out), or after `grace` at most; from any thread. Connections not
-    // yet accepted stay with the listening socket, for whoever else holds it.
+    // Stops accepting, closes the connections waiting for a request, and ends run() once the
+    // requests under way are answered (each connection closes after its answer), or after
+    // `grace` at most; from any thread. Connections not yet accepted stay with the listening
+    // socket, for whoever else holds it.
     void stopGracefully(std::chrono::milliseconds grace);
     // Serves `table` from now on, from any thread: answers under way are made from the table
     // they began with, every page made after comes from the new one.

@@ -1,5 +1,7 @@
 #include "model/PageCache.h"
 
+#include "model/DescriptorBudget.h"
+
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -38,7 +40,9 @@ void answer(std::vector<PageWaiter>& waiters, std::size_t from, Instant minute,
 
 CachedPage::CachedPage(PageParts rendered) : head(std::move(rendered.head)) {
     const std::string_view bytes = rendered.tail;
-    int file = bytes.empty() ? -1 : ::memfd_create("zonarium-page", MFD_CLOEXEC);
+    // Counted in the process's budget for as long as the page holds its file.
+    m_budgeted = !bytes.empty() && memoryFileBudget().take();
+    int file = m_budgeted ? ::memfd_create("zonarium-page", MFD_CLOEXEC) : -1;
     for (std::string_view rest = bytes; file >= 0 && !rest.empty();) {
         const ssize_t written = ::write(file, rest.data(), rest.size());
         if (written > 0) {
@@ -60,6 +64,10 @@ CachedPage::CachedPage(PageParts rendered) : head(std::move(rendered.head)) {
         }
         ::close(file);
     }
+    if (m_budgeted) {
+        memoryFileBudget().give();
+        m_budgeted = false;
+    }
     m_heldTail = std::move(rendered.tail);
     tail = m_heldTail;
 }
@@ -70,6 +78,9 @@ CachedPage::~CachedPage() {
     }
     if (tailFile >= 0) {
         ::close(tailFile);
+    }
+    if (m_budgeted) {
+        memoryFileBudget().give();
     }
 }
 

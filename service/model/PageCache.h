@@ -47,6 +47,8 @@ private:
     std::string m_heldTail;
     // Read-only mapping of tailFile; null when none.
     void* m_mapping = nullptr;
+    // Counted in memoryFileBudget() while tailFile is open.
+    bool m_budgeted = false;
 };
 
 // Receives a country's page parts; null when they could not be made.

@@ -5,9 +5,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <utility>
 
 namespace zonarium::test {
@@ -55,6 +57,19 @@ public:
         while (receiveMore()) {
         }
         return std::exchange(m_pending, {});
+    }
+
+    // Everything the server sends until it closes the connection, read at most `slice` bytes
+    // at a time with `pause` after each read, as a slow link delivers it.
+    std::string readToEndPaced(std::size_t slice, std::chrono::milliseconds pause) {
+        std::string received = std::exchange(m_pending, {});
+        std::string buffer(slice, '\0');
+        ssize_t n;
+        while ((n = ::recv(m_socket, buffer.data(), buffer.size(), 0)) > 0) {
+            received.append(buffer.data(), static_cast<std::size_t>(n));
+            std::this_thread::sleep_for(pause);
+        }
+        return received;
     }
 
     // True when the server closes the connection without sending anything more; false

@@ -1,10 +1,15 @@
 #include "http/ZonariumServer.h"
 
+#include "http/Metrics.h"
+#include "http/MetricsListener.h"
+
 #include "RawConnection.h"
 #include "TestSupport.h"
 #include "model/CountryPage.h"
 #include "model/Page.h"
 #include "model/PageCache.h"
+
+#include <sys/resource.h>
 
 #include <gtest/gtest.h>
 #include <httplib.h>
@@ -508,9 +513,10 @@ TEST_F(ServerTest, LogsOneLinePerRequest) {
               "HTTP/1.1\" 200 - \"-\" \"-\"");
 }
 
-// A connection whose deadline passes while its page is made is closed unanswered and not
-// logged; a connection asking after it is answered and logged.
-TEST_F(ServerTest, ConnectionClosedWhileItsPageIsMadeIsNotLogged) {
+// A client whose page is not made within its time-out is told to ask again (503 with
+// Retry-After), and so is a health check that cannot have its page in time; the page made
+// later goes to the next client, and each answer is logged once.
+TEST_F(ServerTest, PageNotMadeInTimeAnswers503) {
     std::promise<void> open;
     std::shared_future<void> opened = open.get_future().share();
     ServerOptions options;
@@ -521,16 +527,115 @@ TEST_F(ServerTest, ConnectionClosedWhileItsPageIsMadeIsNotLogged) {
         return renderPageParts(land, minute, test::fixtureTable());
     };
     start(options);
-    RawConnection late(m_server->port());
-    ASSERT_TRUE(late.send("GET /cgi-bin/wt.cgi?land=76&ID=LateOne99 HTTP/1.1\r\n\r\n"));
-    EXPECT_EQ(late.readToEnd(), "");
+    const std::string late = exchange("GET /cgi-bin/wt.cgi?land=76&ID=LateOne99 HTTP/1.1\r\n\r\n");
+    EXPECT_EQ(late.rfind("HTTP/1.1 503 Service Unavailable\r\n", 0), 0u) << late;
+    EXPECT_NE(late.find("\r\nRetry-After: 1\r\n"), std::string::npos) << late;
+    const std::string health = exchange("GET /healthz HTTP/1.1\r\n\r\n");
+    EXPECT_EQ(health.rfind("HTTP/1.1 503 Service Unavailable\r\n", 0), 0u) << health;
+    EXPECT_NE(health.find("\r\nRetry-After: 1\r\n"), std::string::npos) << health;
+    EXPECT_NE(health.find("\r\n\r\nunavailable tzdata "), std::string::npos) << health;
     open.set_value();
-    // One event loop: the closed connection's answer is handled before this one's.
     EXPECT_EQ(status("/cgi-bin/wt.cgi?land=76&ID=NextOne99"), 200);
     std::unique_lock lock(m_logMutex);
-    m_logged.wait_for(lock, std::chrono::seconds{20}, [this] { return !m_log.empty(); });
-    ASSERT_EQ(m_log.size(), 1u);
-    EXPECT_NE(m_log[0].find("NextOne99"), std::string::npos) << m_log[0];
+    m_logged.wait_for(lock, std::chrono::seconds{20}, [this] { return m_log.size() >= 3; });
+    ASSERT_EQ(m_log.size(), 3u);
+    EXPECT_NE(m_log[0].find("LateOne99 HTTP/1.1\" 503 "), std::string::npos) << m_log[0];
+    EXPECT_NE(m_log[1].find("/healthz HTTP/1.1\" 503 "), std::string::npos) << m_log[1];
+    EXPECT_NE(m_log[2].find("NextOne99 HTTP/1.1\" 200 "), std::string::npos) << m_log[2];
+    lock.unlock();
+    // The renderer refers to this test's locals: the renders made ahead end here.
+    m_server->stop();
+    m_thread.join();
+    m_server.reset();
+}
+
+// Over a slow link (a small send buffer, a small receive buffer read in paced slices) a
+// client that keeps reading gets the whole page, however much longer than the time-out it
+// takes; one that stops reading is cut off once nothing went for the time-out. The log and
+// the byte count record what each took, and the cut answer is marked so.
+TEST_F(ServerTest, SlowReadersGetWholePagesAndStalledOnesAreCut) {
+    Metrics metrics;
+    ServerOptions options;
+    options.ioTimeout = std::chrono::seconds{1};
+    options.sendBufferBytes = 65536;
+    options.metrics = &metrics;
+    // As large as the USA's page.
+    const auto bigPage = [](int land, Instant minute) {
+        PageParts parts = renderPageParts(land, minute, test::fixtureTable());
+        parts.tail += std::string(2 * 1024 * 1024, 'x');
+        return parts;
+    };
+    options.renderer = bigPage;
+    start(options);
+    const PageParts parts = bigPage(76, m_now);
+    const std::string page = parts.head + "SlowOne99" + parts.tail;
+
+    RawConnection stalled(m_server->port(), 16384);
+    ASSERT_TRUE(stalled.send("GET /cgi-bin/wt.cgi?land=76&ID=Stalled99 HTTP/1.1\r\n\r\n"));
+    RawConnection slow(m_server->port(), 16384);
+    ASSERT_TRUE(slow.send(
+        "GET /cgi-bin/wt.cgi?land=76&ID=SlowOne99 HTTP/1.1\r\nConnection: close\r\n\r\n"));
+    // 16 KiB every 20 ms: the page takes about 2.6 s.
+    const std::string reply = slow.readToEndPaced(16384, std::chrono::milliseconds{20});
+    EXPECT_TRUE(reply.ends_with("\r\n\r\n" + page)) << reply.size() << " of " << page.size();
+
+    std::unique_lock lock(m_logMutex);
+    m_logged.wait_for(lock, std::chrono::seconds{20}, [this] { return m_log.size() >= 2; });
+    ASSERT_EQ(m_log.size(), 2u);
+    std::sort(m_log.begin(), m_log.end());  // SlowOne99 before Stalled99
+    EXPECT_NE(m_log[0].find("\" 200 " + std::to_string(page.size()) + " \"-\" \"-\""),
+              std::string::npos)
+        << m_log[0];
+    EXPECT_FALSE(m_log[0].ends_with(" cut")) << m_log[0];
+    const auto bytes = m_log[1].find("\" 200 ");
+    ASSERT_NE(bytes, std::string::npos) << m_log[1];
+    const std::uint64_t stalledBytes = std::stoull(m_log[1].substr(bytes + 6));
+    EXPECT_LT(stalledBytes, page.size());
+    EXPECT_TRUE(m_log[1].ends_with(" cut")) << m_log[1];
+    const std::string text = metrics.text();
+    const std::string name = "\nzonarium_http_body_bytes_sent_total ";
+    const auto counted = text.find(name);
+    ASSERT_NE(counted, std::string::npos) << text;
+    EXPECT_EQ(std::stod(text.substr(counted + name.size())),
+              static_cast<double>(page.size() + stalledBytes));
+}
+
+// A graceful stop closes kept-alive connections waiting for a request at once, and waits
+// only for the answer under way, whose connection closes once it is sent; with every
+// time-out and the grace an hour, the stop ends then. (A stop that waited for the idle
+// connection would hang here.)
+TEST_F(ServerTest, GracefulStopWaitsOnlyForAnswersUnderWay) {
+    std::promise<void> open;
+    std::shared_future<void> opened = open.get_future().share();
+    std::promise<void> started;
+    std::once_flag startedOnce;
+    ServerOptions options;
+    options.ioTimeout = std::chrono::hours{1};
+    options.headTimeout = std::chrono::hours{1};
+    options.keepAliveTimeout = std::chrono::hours{1};
+    options.renderer = [&](int land, Instant minute) {
+        if (land == 224) {
+            std::call_once(startedOnce, [&] { started.set_value(); });
+            opened.wait();
+        }
+        return renderPageParts(land, minute, test::fixtureTable());
+    };
+    start(options);
+    RawConnection idle(m_server->port());
+    ASSERT_TRUE(idle.send("GET /cgi-bin/wt.cgi?land=76 HTTP/1.1\r\nHost: x\r\n\r\n"));
+    EXPECT_EQ(idle.readResponse().rfind("HTTP/1.1 200 OK\r\n", 0), 0u);
+    RawConnection busy(m_server->port());
+    ASSERT_TRUE(busy.send("GET /cgi-bin/wt.cgi?land=224 HTTP/1.1\r\nHost: x\r\n\r\n"));
+    EXPECT_EQ(started.get_future().wait_for(std::chrono::seconds(20)), std::future_status::ready);
+
+    m_server->stopGracefully(std::chrono::hours{1});
+    EXPECT_TRUE(idle.closesSilently());
+    open.set_value();
+    const std::string last = busy.readToEnd();
+    EXPECT_EQ(last.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << last.substr(0, 80);
+    EXPECT_NE(last.find("\r\nConnection: close\r\n"), std::string::npos);
+    m_thread.join();
+    m_server.reset();
 }
 
 // Hostile clients. A Range header never makes the reply longer than the page: the whole page
@@ -611,11 +716,73 @@ TEST_F(ServerTest, HeadDeadlineDropsUnfinishedHeads) {
     EXPECT_EQ(kept.readToEnd(), "");
 }
 
-// Connections and the page cache's memory files fit under the common soft limit of 1024.
-TEST(ConnectionCapacityTest, LeavesRoomForTheCachesFiles) {
-    const std::size_t capacity = connectionCapacity(100000, 1024);
-    EXPECT_LE(capacity + PageCache::kMemoryFilesHeld + 32, 1024U);
-    EXPECT_GE(capacity, 256U);
+// Under the common soft limit of 1024, the connections and the cache's memory files both
+// fit beside the server's own; without a limit, every connection asked for is allowed.
+TEST(DescriptorSharesTest, LeaveRoomForTheCachesFiles) {
+    const DescriptorShares shares = shareDescriptors(100000, 1024, 2);
+    EXPECT_LE(shares.connections + shares.memoryFiles + 32, 1024U);
+    EXPECT_GE(shares.connections, 256U);
+    EXPECT_GE(shares.memoryFiles, PageCache::kMemoryFilesHeld);
+    EXPECT_EQ(shareDescriptors(100000, 0, 2).connections, 100000U);
+}
+
+// Under a limit of 256 open descriptors, with every country's page made (and its next
+// minute's ahead), the health check, a new request for India and a scrape are answered,
+// and no thread spins meanwhile.
+TEST(DescriptorSharesTest, LowLimitLeavesHealthAndPagesAnswering) {
+    const CityTableLoad load = loadCityTable(ZONARIUM_TEST_PLACES);
+    ASSERT_TRUE(load) << load.error;
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    struct Restore {
+        rlimit limit;
+        ~Restore() { ::setrlimit(RLIMIT_NOFILE, &limit); }
+    } restore{saved};
+    rlimit low = saved;
+    low.rlim_cur = 256;
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+
+    const Instant now = test::at("2026-12-07T04:45:00Z");
+    Metrics metrics;
+    MetricsListener scrapes(metrics);
+    ASSERT_TRUE(scrapes.bind("127.0.0.1", 0));
+    scrapes.start();
+    ServerOptions options;
+    options.threads = 2;
+    ZonariumServer server(
+        load.table, options, [now] { return now; }, nullptr);
+    ASSERT_TRUE(server.bind("127.0.0.1", 0));
+    std::thread thread([&server] { server.run(); });
+    httplib::Client client("127.0.0.1", server.port());
+    client.set_keep_alive(true);
+    client.set_read_timeout(20);
+    for (int land = kFirstLand; land <= kLastLand; ++land) {
+        const auto reply = client.Get("/cgi-bin/wt.cgi?land=" + std::to_string(land));
+        EXPECT_TRUE(reply && reply->status == 200) << land;
+    }
+    RawConnection scrape(scrapes.port());
+    EXPECT_TRUE(scrape.send("GET /metrics HTTP/1.1\r\n\r\n") &&
+                scrape.readResponse().starts_with("HTTP/1.1 200 OK\r\n"));
+
+    httplib::Client fresh("127.0.0.1", server.port());
+    fresh.set_read_timeout(20);
+    const auto health = fresh.Get("/healthz");
+    EXPECT_TRUE(health && health->status == 200);
+    const auto india = fresh.Get("/cgi-bin/wt.cgi?land=76");
+    EXPECT_TRUE(india && india->status == 200);
+    // Idle now: a thread retrying a failed accept without pause would use a core.
+    const auto cpu = [] {
+        rusage usage{};
+        ::getrusage(RUSAGE_SELF, &usage);
+        return std::chrono::seconds(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+               std::chrono::microseconds(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
+    };
+    const auto before = cpu();
+    std::this_thread::sleep_for(std::chrono::seconds{1});
+    EXPECT_LT(cpu() - before, std::chrono::milliseconds{500});
+    server.stop();
+    thread.join();
+    scrapes.stop();
 }
 
 }  // namespace
