@@ -37,8 +37,8 @@ constexpr const char* kHelp =
     "Format (UTC times); lines a stalled reader cannot take are dropped and counted.\n"
     "Zones come from the zone database under TZDIR, else /usr/share/zoneinfo. SIGHUP\n"
     "reads the places file and the zone database again; should either fail, the\n"
-    "data in use stays. SIGINT or SIGTERM stops accepting, lets the open connections\n"
-    "finish for up to 5 seconds, and ends the program.\n";
+    "data in use stays. SIGINT or SIGTERM stops accepting, closes idle connections at\n"
+    "once, lets the requests under way finish for up to 5 seconds, and ends the program.\n";
 
 bool parseNumber(std::string_view text, int low, int high, int& value) {
     const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
