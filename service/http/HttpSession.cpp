@@ -31,7 +31,7 @@ std::string_view view(beast::string_view text) {
 
 std::shared_ptr<HttpSession> HttpSession::create(tcp::socket&& socket, SessionContext& context,
                                                  ConnectionSlots::Ticket ticket) {
-    return std::allocate_shared<HttpSession>(PageAllocator<HttpSession>(), std::move(socket),
+    return std::allocate_shared<HttpSession>(MappedAllocator<HttpSession>(), std::move(socket),
                                              context, std::move(ticket));
 }
 

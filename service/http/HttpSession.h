@@ -45,8 +45,8 @@ struct SessionContext {
 // One client connection: reads a request head under a deadline and the parser's limits,
 // discards a small body, writes the answer and waits for the next request or closes. Runs on
 // one single-threaded event loop. Owned by its own pending operations; the connection closes
-// when the last one ends. Lives on pages of its own (see create()); its pending operations
-// take their memory from the event loop's thread, which recycles it.
+// when the last one ends. Lives in a memory mapping of its own (see create()); its pending
+// operations take their memory from the event loop's thread, which recycles it.
 class HttpSession final : public ConnectionSlots::Connection,
                           public std::enable_shared_from_this<HttpSession> {
 public:
@@ -54,7 +54,7 @@ public:
     static constexpr std::size_t kReadBufferBytes = 24 * 1024;
 
     // A session for `socket`, admitted by `ticket`, whose place it gives back when it ends
-    // (also when this throws std::bad_alloc, out of memory). Mapped on pages of its own, so
+    // (also when this throws std::bad_alloc, out of memory). In a memory mapping of its own, so
     // that connections opened and closed in bursts leave no holes in the heap.
     static std::shared_ptr<HttpSession> create(boost::asio::ip::tcp::socket&& socket,
                                                SessionContext& context,

@@ -10,9 +10,9 @@ namespace zonarium {
 
 namespace {
 
-std::size_t wholePages(std::size_t bytes) {
-    static const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
-    return (bytes + page - 1) / page * page;
+std::size_t wholeMemoryPages(std::size_t bytes) {
+    static const auto memoryPage = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    return (bytes + memoryPage - 1) / memoryPage * memoryPage;
 }
 
 #if !HORALUX_ASAN
@@ -60,8 +60,8 @@ RecentMappings& recentMappings() {
 
 }  // namespace
 
-void* mapPages(std::size_t bytes) {
-    bytes = wholePages(bytes);
+void* mapMemory(std::size_t bytes) {
+    bytes = wholeMemoryPages(bytes);
 #if HORALUX_ASAN
     // On the heap, where the address sanitizer sees a session used after its end.
     return ::operator new(bytes);
@@ -78,11 +78,11 @@ void* mapPages(std::size_t bytes) {
 #endif
 }
 
-void unmapPages(void* memory, [[maybe_unused]] std::size_t bytes) noexcept {
+void unmapMemory(void* memory, [[maybe_unused]] std::size_t bytes) noexcept {
 #if HORALUX_ASAN
     ::operator delete(memory);
 #else
-    bytes = wholePages(bytes);
+    bytes = wholeMemoryPages(bytes);
     if (!recentMappings().keep(memory, bytes)) {
         ::munmap(memory, bytes);
     }

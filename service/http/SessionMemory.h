@@ -17,39 +17,39 @@
 
 namespace zonarium {
 
-// Maps `bytes` (rounded up to whole pages) of memory on pages of its own, straight from the
+// Maps `bytes` (rounded up to whole memory pages) in a mapping of its own, straight from the
 // system or from the few mappings given back last; throws std::bad_alloc when it cannot.
-// Only pages written to become resident. Thread-safe.
-void* mapPages(std::size_t bytes);
-// Gives memory from mapPages(bytes) back, to the system unless kept for reuse.
-void unmapPages(void* memory, std::size_t bytes) noexcept;
+// Only memory pages written to become resident. Thread-safe.
+void* mapMemory(std::size_t bytes);
+// Gives memory from mapMemory(bytes) back, to the system unless kept for reuse.
+void unmapMemory(void* memory, std::size_t bytes) noexcept;
 
-// An allocator that maps every allocation on pages of its own and unmaps it when freed, so
+// An allocator that maps every allocation in a mapping of its own and unmaps it when freed, so
 // that objects made and dropped in bursts (connections) never leave the heap fragmented
 // around longer-lived objects made meanwhile. Meant for few, large, long-lived objects.
 template <class T>
-struct PageAllocator {
+struct MappedAllocator {
     using value_type = T;
 
-    PageAllocator() = default;
+    MappedAllocator() = default;
     template <class U>
-    PageAllocator(const PageAllocator<U>&) noexcept {}
+    MappedAllocator(const MappedAllocator<U>&) noexcept {}
 
     T* allocate(std::size_t n) {
-        static_assert(alignof(T) <= 4096, "pages are aligned to 4096 bytes at least");
+        static_assert(alignof(T) <= 4096, "mappings are aligned to 4096 bytes at least");
         if (n > std::numeric_limits<std::size_t>::max() / sizeof(T)) {
             throw std::bad_alloc();
         }
-        return static_cast<T*>(mapPages(n * sizeof(T)));
+        return static_cast<T*>(mapMemory(n * sizeof(T)));
     }
-    void deallocate(T* p, std::size_t n) noexcept { unmapPages(p, n * sizeof(T)); }
+    void deallocate(T* p, std::size_t n) noexcept { unmapMemory(p, n * sizeof(T)); }
 
     template <class U>
-    bool operator==(const PageAllocator<U>&) const noexcept {
+    bool operator==(const MappedAllocator<U>&) const noexcept {
         return true;
     }
     template <class U>
-    bool operator!=(const PageAllocator<U>&) const noexcept {
+    bool operator!=(const MappedAllocator<U>&) const noexcept {
         return false;
     }
 };

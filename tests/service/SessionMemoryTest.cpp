@@ -7,14 +7,14 @@
 namespace zonarium {
 namespace {
 
-// Pages are handed out whole, writable to their last byte, and can be taken again after
+// Memory pages are handed out whole, writable to their last byte, and can be taken again after
 // being given back.
-TEST(PageAllocatorTest, MapsWritablePagesAgainAndAgain) {
-    PageAllocator<char> pages;
+TEST(MappedAllocatorTest, MapsWritableMemoryAgainAndAgain) {
+    MappedAllocator<char> mapped;
     for (int round = 0; round < 40; ++round) {
-        char* const memory = pages.allocate(10000);
+        char* const memory = mapped.allocate(10000);
         std::memset(memory, round, 10000);
-        pages.deallocate(memory, 10000);
+        mapped.deallocate(memory, 10000);
     }
 }
 
