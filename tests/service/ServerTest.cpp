@@ -726,9 +726,9 @@ TEST(DescriptorSharesTest, LeaveRoomForTheCachesFiles) {
     EXPECT_EQ(shareDescriptors(100000, 0, 2).connections, 100000U);
 }
 
-// Under a limit of 256 open descriptors, with every country's page made (and its next
-// minute's ahead), the health check, a new request for India and a scrape are answered,
-// and no thread spins meanwhile.
+// Under a limit of 256 open descriptors, with every country's page made and its next
+// minute's made ahead (two memory files each), the health check, a new request for India and
+// a scrape are answered, and once the renders are done no thread spins meanwhile.
 TEST(DescriptorSharesTest, LowLimitLeavesHealthAndPagesAnswering) {
     const CityTableLoad load = loadCityTable(ZONARIUM_TEST_PLACES);
     ASSERT_TRUE(load) << load.error;
@@ -742,13 +742,25 @@ TEST(DescriptorSharesTest, LowLimitLeavesHealthAndPagesAnswering) {
     low.rlim_cur = 256;
     ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
 
-    const Instant now = test::at("2026-12-07T04:45:00Z");
+    // The last second of the minute: every country's render ahead of the next minute is due
+    // as soon as its page is made, so all renders end while the countries are asked.
+    const Instant now = test::at("2026-12-07T04:45:59Z");
+    std::mutex renderMutex;
+    std::condition_variable rendered;
+    int renders = 0;
     Metrics metrics;
     MetricsListener scrapes(metrics);
     ASSERT_TRUE(scrapes.bind("127.0.0.1", 0));
     scrapes.start();
     ServerOptions options;
     options.threads = 2;
+    options.renderer = [&](int land, Instant minute) {
+        PageParts parts = renderPageParts(land, minute, load.table);
+        const std::lock_guard lock(renderMutex);
+        ++renders;
+        rendered.notify_all();
+        return parts;
+    };
     ZonariumServer server(
         load.table, options, [now] { return now; }, nullptr);
     ASSERT_TRUE(server.bind("127.0.0.1", 0));
@@ -770,6 +782,13 @@ TEST(DescriptorSharesTest, LowLimitLeavesHealthAndPagesAnswering) {
     EXPECT_TRUE(health && health->status == 200);
     const auto india = fresh.Get("/cgi-bin/wt.cgi?land=76");
     EXPECT_TRUE(india && india->status == 200);
+    {
+        // Each country's page of this minute and of the next; no render is left to come.
+        std::unique_lock lock(renderMutex);
+        EXPECT_TRUE(rendered.wait_for(lock, std::chrono::seconds{60}, [&] {
+            return renders >= 2 * (kLastLand - kFirstLand + 1);
+        })) << renders;
+    }
     // Idle now: a thread retrying a failed accept without pause would use a core.
     const auto cpu = [] {
         rusage usage{};
