@@ -1,6 +1,7 @@
 #include "http/Listener.h"
 
 #include <boost/asio/post.hpp>
+#include <boost/system/error_code.hpp>
 
 #include <new>
 #include <utility>
@@ -12,7 +13,7 @@ using tcp = net::ip::tcp;
 
 namespace {
 
-// Pause before accepting again after accept failed (out of descriptors, say).
+// Pause before accepting again after accept failed.
 constexpr std::chrono::milliseconds kAcceptRetry{50};
 // How often a drain looks whether the last connection has closed.
 constexpr std::chrono::milliseconds kDrainPoll{20};
@@ -47,10 +48,13 @@ void Listener::onAccept(boost::system::error_code ec, tcp::socket socket) {
         return;
     }
     if (ec) {
-        // Out of descriptors, most likely: close the connection waiting longest, if any, and
-        // try again shortly rather than spin.
-        if (const auto evicted = m_context.slots.evictOldest()) {
-            evicted->close();
+        // Out of descriptors: the connection waiting longest, if any, gives its own up. Any
+        // failure is tried again shortly rather than at once, so that none spins.
+        if (ec == boost::system::errc::too_many_files_open ||
+            ec == boost::system::errc::too_many_files_open_in_system) {
+            if (const auto evicted = m_context.slots.evictOldest()) {
+                evicted->close();
+            }
         }
         m_timer.expires_after(kAcceptRetry);
         m_timer.async_wait([this](boost::system::error_code waited) {

@@ -25,10 +25,9 @@ constexpr std::size_t kTailBurstBytes = 256 * 1024;
 
 bool ReplyWriter::prepare(Reply reply, ReplyHeadFields fields, bool headOnly) {
     m_status = reply.status;
-    m_bodyBytes = reply.front.size() + (reply.parts ? reply.parts->tail.size() : 0);
     fields.status = reply.status;
     fields.contentType = reply.contentType;
-    fields.contentLength = m_bodyBytes;
+    fields.contentLength = reply.front.size() + (reply.parts ? reply.parts->tail.size() : 0);
     fields.retryAfter = reply.retryAfter;
     m_headLength = writeReplyHead(m_head, fields);
     if (m_headLength == 0) {

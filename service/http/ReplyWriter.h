@@ -53,9 +53,8 @@ public:
 
     // Status of the answer.
     int status() const { return m_status; }
-    // Body bytes of the answer, as its Content-Length states.
-    std::size_t bodyBytes() const { return m_bodyBytes; }
-    // Body bytes the client has taken so far; less than bodyBytes() for a reply cut short.
+    // Body bytes the client has taken so far; less than its Content-Length for a reply cut
+    // short.
     std::size_t bodyBytesSent() const;
     // True when every byte of the answer went, head and (unless HEAD) body.
     bool complete() const { return firstDone() && !tailPending(); }
@@ -75,7 +74,6 @@ private:
     std::shared_ptr<const CachedPage> m_tail;
     std::size_t m_tailSent = 0;
     bool m_tailFromFile = false;
-    std::size_t m_bodyBytes = 0;
     int m_status = 0;
 };
 

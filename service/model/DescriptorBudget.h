@@ -21,8 +21,6 @@ public:
     void give() { m_taken.fetch_sub(1, std::memory_order_relaxed); }
     // Changes the limit; descriptors held beyond a lower one stay until given back.
     void setLimit(std::size_t limit) { m_limit.store(limit, std::memory_order_relaxed); }
-    std::size_t limit() const { return m_limit.load(std::memory_order_relaxed); }
-    std::size_t taken() const { return m_taken.load(std::memory_order_relaxed); }
 
 private:
     std::atomic<std::size_t> m_limit;

@@ -114,7 +114,9 @@ std::shared_ptr<const CityTable> PageCache::table() const {
 void PageCache::replace(std::shared_ptr<const CityTable> table) {
     {
         const std::lock_guard lock(m_tableMutex);
-        m_table = std::move(table);
+        // The old table is held by `table` from here: freeing 130k places is slow and
+        // happens outside the lock every render takes.
+        m_table.swap(table);
         ++m_generation;
     }
     // The old table goes once nothing holds it: the pages made from it now, and each
