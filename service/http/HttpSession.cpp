@@ -71,7 +71,7 @@ void HttpSession::close() {
 
 void HttpSession::closeIfIdle() {
     net::post(m_stream.get_executor(), [self = shared_from_this()] {
-        if (self->m_idle && !self->requestArrived()) {
+        if (self->m_idle && self->m_served > 0 && !self->requestArrived()) {
             beast::error_code ec;
             self->m_stream.socket().close(ec);
         }
@@ -104,8 +104,10 @@ void HttpSession::awaitRequest() {
         onFirstBytes({}, 0);
         return;
     }
-    if (m_context.draining && !requestArrived()) {
-        // Stopping: no new request is waited for. Seen here or by closeIfIdle().
+    if (m_context.draining && m_served > 0 && !requestArrived()) {
+        // Stopping: no further request is waited for on a kept-alive connection. Seen here or
+        // by closeIfIdle(). A connection not yet asked on was accepted for a request on its
+        // way, which is served within the drain time.
         finish();
         return;
     }

@@ -38,7 +38,8 @@ struct SessionContext {
     // Writes the access-log line of one answer.
     std::function<void(const AccessRecord& record)> log;
     ConnectionSlots slots;
-    // A graceful stop has begun: idle connections close, answers say the connection closes.
+    // A graceful stop has begun: kept-alive connections waiting for another request close,
+    // answers say the connection closes.
     std::atomic<bool> draining{false};
 };
 

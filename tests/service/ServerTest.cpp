@@ -655,9 +655,20 @@ TEST_F(ServerTest, GracefulStopWaitsOnlyForAnswersUnderWay) {
     RawConnection busy(m_server->port());
     ASSERT_TRUE(busy.send("GET /cgi-bin/wt.cgi?land=224 HTTP/1.1\r\nHost: x\r\n\r\n"));
     EXPECT_EQ(started.get_future().wait_for(std::chrono::seconds(20)), std::future_status::ready);
+    // Accepted before the stop, its request still on the way: it is not an idle connection.
+    RawConnection fresh(m_server->port());
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (m_server->openConnections() < 3 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::yield();
+    }
+    ASSERT_EQ(m_server->openConnections(), 3u);
 
     m_server->stopGracefully(std::chrono::hours{1});
     EXPECT_TRUE(idle.closesSilently());
+    ASSERT_TRUE(fresh.send("GET /cgi-bin/wt.cgi?land=76 HTTP/1.1\r\nHost: x\r\n\r\n"));
+    const std::string late = fresh.readResponse();
+    EXPECT_EQ(late.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << late.substr(0, 80);
+    EXPECT_NE(late.find("\r\nConnection: close\r\n"), std::string::npos);
     open.set_value();
     const std::string last = busy.readToEnd();
     EXPECT_EQ(last.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << last.substr(0, 80);
